@@ -338,7 +338,7 @@ std::string OwnExecutable()
 }
 
 struct ModuleSearch {
-    std::uintptr_t address;
+    std::uintptr_t address = 0;
     bool found = false;
     std::string name;
 };
@@ -367,7 +367,8 @@ std::string CrashModuleFileOf(const void *address)
     try {
         if (!address)
             return OwnExecutable();
-        ModuleSearch search { reinterpret_cast<std::uintptr_t>(address) };
+        ModuleSearch search;
+        search.address = reinterpret_cast<std::uintptr_t>(address);
         dl_iterate_phdr(FindModuleCallback, &search);
         if (!search.found)
             return {};
