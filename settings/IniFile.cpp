@@ -1,0 +1,195 @@
+#include "IniFile.h"
+
+#include "AtomicFileWriter.h"
+#include "IniDocument.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+#include <optional>
+
+namespace vetu {
+
+IniWriteError::IniWriteError(const QString &path)
+    : std::runtime_error(("Unable to write to " + QFileInfo(path).absoluteFilePath()).toStdString())
+    , m_path(QFileInfo(path).absoluteFilePath())
+{
+}
+
+namespace {
+
+// The file as it is on disk now. A missing or unreadable file reads as empty.
+IniDocument readDocument(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return IniDocument::parse(file.readAll());
+}
+
+// The file as the base of a change. A file that exists but cannot be read is refused:
+// replacing it would lose its content.
+IniDocument readDocumentForWrite(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        throw IniWriteError(path);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw IniWriteError(path);
+    return IniDocument::parse(bytes);
+}
+
+} // namespace
+
+struct IniFile::Impl {
+    QString path;
+    int batchDepth = 0;
+    // The document of an open batch, loaded by its first change.
+    std::optional<IniDocument> pending;
+
+    IniDocument current() const { return pending ? *pending : readDocument(path); }
+
+    template<typename Change>
+    void change(Change &&apply)
+    {
+        if (batchDepth > 0) {
+            if (!pending)
+                pending = readDocumentForWrite(path);
+            apply(*pending);
+            return;
+        }
+        IniDocument document = readDocumentForWrite(path);
+        apply(document);
+        WriteFileAtomically(path, document.serialize());
+    }
+};
+
+IniFile::IniFile(const QString &path) : d(std::make_unique<Impl>())
+{
+    d->path = path;
+}
+
+IniFile::~IniFile() = default;
+
+QString IniFile::path() const
+{
+    return d->path;
+}
+
+QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    return d->current().value(section, key).value_or(defaultValue);
+}
+
+namespace {
+
+// Decimal with an optional sign, or hexadecimal after 0x/0X; the whole value must be the
+// number and fit an int.
+std::optional<int> parseInteger(const QString &text)
+{
+    QStringView digits(text);
+    bool negative = false;
+    if (!digits.isEmpty() && (digits.front() == u'-' || digits.front() == u'+')) {
+        negative = digits.front() == u'-';
+        digits = digits.mid(1);
+    }
+    int base = 10;
+    if (digits.size() > 2 && digits.front() == u'0' && (digits.at(1) == u'x' || digits.at(1) == u'X')) {
+        base = 16;
+        digits = digits.mid(2);
+    }
+    if (digits.isEmpty())
+        return std::nullopt;
+    qint64 magnitude = 0;
+    for (const QChar c : digits) {
+        int digit;
+        if (c >= u'0' && c <= u'9')
+            digit = c.unicode() - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            digit = c.unicode() - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            digit = c.unicode() - u'A' + 10;
+        else
+            return std::nullopt;
+        magnitude = magnitude * base + digit;
+        if (magnitude > qint64(1) << 31)
+            return std::nullopt;
+    }
+    const qint64 value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+int IniFile::readInteger(const QString &section, const QString &key, int defaultValue) const
+{
+    const auto text = d->current().value(section, key);
+    if (!text)
+        return defaultValue;
+    return parseInteger(*text).value_or(defaultValue);
+}
+
+void IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    d->change([&](IniDocument &document) { document.setValue(section, key, value); });
+}
+
+void IniFile::writeInteger(const QString &section, const QString &key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+QStringList IniFile::readSection(const QString &section) const
+{
+    return d->current().sectionLines(section);
+}
+
+void IniFile::eraseSection(const QString &section)
+{
+    if (d->batchDepth > 0) {
+        d->change([&](IniDocument &document) { document.eraseSection(section); });
+        return;
+    }
+    // Nothing is written, and no file is created, when the section is not there.
+    IniDocument document = readDocument(d->path);
+    if (!document.eraseSection(section))
+        return;
+    d->change([&](IniDocument &current) { current.eraseSection(section); });
+}
+
+void IniFile::beginBatch()
+{
+    ++d->batchDepth;
+}
+
+void IniFile::commitBatch()
+{
+    if (d->batchDepth == 0)
+        return;
+    if (--d->batchDepth > 0)
+        return;
+    std::optional<IniDocument> document = std::move(d->pending);
+    d->pending.reset();
+    if (document)
+        WriteFileAtomically(d->path, document->serialize());
+}
+
+void IniFile::rollbackBatch()
+{
+    d->batchDepth = 0;
+    d->pending.reset();
+}
+
+void IniFile::flush()
+{
+    // Every change outside a batch is on the disk when its call returns, and a batch
+    // reaches the disk only through commitBatch(): nothing is ever held back here.
+}
+
+} // namespace vetu
