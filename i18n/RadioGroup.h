@@ -22,6 +22,9 @@ signals:
     void itemIndexChanged(int index); // user or program change
 
 private:
+    void syncIndex();
+
     QButtonGroup *m_buttons;
     QVBoxLayout *m_layout;
+    int m_index = -1;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The program-wide language: 0 German, 10000 English, 20000 French, 30000 Spanish.
@@ -18,3 +19,5 @@ QString LoadText(int textId);
 QString LoadTextWithArg(int textId, const QString &arg);
 // The raw table entry at number (textId + offset), or a null string when absent.
 QString TextTableEntry(int number);
+// Every number that holds an entry in the compiled table, ascending.
+QList<int> TextTableNumbers();
