@@ -295,6 +295,17 @@ TCrashDataLookup ReadCrashDataFromFile(const std::string &path)
         case SectionSearch::NotElf:
         case SectionSearch::NotFound: {
             std::vector<std::uint8_t> tail;
+            if (file.read(0, 4, tail)) {
+                const std::uint32_t head = std::uint32_t(LoadLE(tail.data(), 4));
+                if (head == CrashDataSignature || head == CrashDataOldSignature) {
+                    result.placement = TCrashDataPlacement::Whole;
+                    if (!file.read(0, file.size(), bytes)) {
+                        result.error = path + ": the crash data file cannot be read";
+                        return result;
+                    }
+                    break;
+                }
+            }
             if (file.size() < 8 || !file.read(file.size() - 8, 8, tail))
                 return result;
             const std::uint32_t length = std::uint32_t(LoadLE(tail.data(), 4));

@@ -68,6 +68,7 @@ enum class TCrashDataPlacement : std::uint8_t {
     None = 0,     // no block found
     Section = 1,  // the ".crdata" section of the ELF file
     Appended = 2, // the trailer at the end of the file
+    Whole = 3,    // the file holds just the block (as the build tool writes it)
 };
 
 struct TCrashDataLookup {
@@ -88,7 +89,8 @@ std::vector<std::uint8_t> BuildCrashDataTrailer(const TCrashDataBlock &block);
 bool ParseCrashDataBlock(const std::uint8_t *data, std::size_t size, TCrashDataBlock &out, std::string &error);
 
 // Finds and parses the block of a module file: first the ".crdata" section,
-// else the appended trailer.
+// else the appended trailer; a file that starts with the signature is taken
+// as a bare block.
 TCrashDataLookup ReadCrashDataFromFile(const std::string &path);
 
 // The file of the module that holds the address (the running program for
