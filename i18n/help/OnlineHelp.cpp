@@ -1,0 +1,87 @@
+#include "OnlineHelp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace vetu {
+namespace {
+
+QString WithSlash(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+bool IsFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+} // namespace
+
+QString HelpFileName(int languageOffset)
+{
+    switch (languageOffset) {
+    case 0:
+        return QStringLiteral("Vetu_de.chm");
+    case 10000:
+        return QStringLiteral("Vetu_en.chm");
+    case 20000:
+        return QStringLiteral("Vetu_fr.chm");
+    case 30000:
+        return QStringLiteral("Vetu_es.chm");
+    default:
+        return QString();
+    }
+}
+
+QStringList InstalledHelpFolders()
+{
+    if (!QCoreApplication::instance())
+        return {};
+    const QDir executableFolder(QCoreApplication::applicationDirPath());
+    return {
+        executableFolder.filePath(QStringLiteral("help")),
+        QDir::cleanPath(executableFolder.filePath(QStringLiteral("../share/vetu/help"))),
+    };
+}
+
+QString HelpFilePath(const QString &programFolder, int languageOffset, const QStringList &htmlFolders)
+{
+    const QString fileName = HelpFileName(languageOffset);
+    if (fileName.isEmpty())
+        return QString();
+    const QString compiledHelp = WithSlash(programFolder) + fileName;
+    if (IsFile(compiledHelp))
+        return compiledHelp;
+
+    // Compiled help needs a Windows viewer; the HTML edition opens in any browser.
+    const QString htmlName = QFileInfo(fileName).completeBaseName() + QStringLiteral(".html");
+    QStringList folders{programFolder};
+    folders += htmlFolders;
+    for (const QString &folder : folders) {
+        const QString candidate = WithSlash(folder) + htmlName;
+        if (IsFile(candidate))
+            return candidate;
+    }
+    return compiledHelp;
+}
+
+void OpenOnlineHelp(const QString &programFolder, int languageOffset, HelpOpener &opener)
+{
+    OpenOnlineHelp(programFolder, languageOffset, opener, InstalledHelpFolders());
+}
+
+void OpenOnlineHelp(const QString &programFolder, int languageOffset, HelpOpener &opener,
+                    const QStringList &htmlFolders)
+{
+    const QString path = HelpFilePath(programFolder, languageOffset, htmlFolders);
+    // Without a language there is no help file; the program folder itself is not opened.
+    if (path.isEmpty())
+        return;
+    opener.open(path);
+}
+
+} // namespace vetu

@@ -1,0 +1,102 @@
+#include "OnlineHelp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingOpener : public vetu::HelpOpener {
+public:
+    void open(const QString &path) override { opened.append(path); }
+    QStringList opened;
+};
+
+class OnlineHelpTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_base.isValid());
+        ASSERT_TRUE(QDir(m_base.path()).mkpath(QStringLiteral("device")));
+        ASSERT_TRUE(QDir(m_base.path()).mkpath(QStringLiteral("installed")));
+    }
+    QString device() const { return m_base.path() + QStringLiteral("/device/"); }
+    QString installed() const { return m_base.path() + QStringLiteral("/installed"); }
+    static void Touch(const QString &path)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    QTemporaryDir m_base;
+};
+
+TEST_F(OnlineHelpTest, OpensTheCompiledHelpFileOfTheLanguage)
+{
+    const struct {
+        int offset;
+        const char *file;
+    } cases[] = {
+        {0, "Vetu_de.chm"},
+        {10000, "Vetu_en.chm"},
+        {20000, "Vetu_fr.chm"},
+        {30000, "Vetu_es.chm"},
+    };
+    for (const auto &c : cases) {
+        // Present or not, the compiled help file is what is asked for when no HTML help exists.
+        RecordingOpener opener;
+        vetu::OpenOnlineHelp(device(), c.offset, opener, {});
+        EXPECT_EQ(opener.opened, QStringList{device() + QString::fromLatin1(c.file)}) << c.offset;
+        Touch(device() + QString::fromLatin1(c.file));
+        Touch(device() + QString::fromLatin1(c.file).replace(".chm", ".html"));
+        opener.opened.clear();
+        vetu::OpenOnlineHelp(device(), c.offset, opener, {installed()});
+        EXPECT_EQ(opener.opened, QStringList{device() + QString::fromLatin1(c.file)}) << c.offset;
+    }
+}
+
+TEST_F(OnlineHelpTest, OtherOffsetsOpenNothing)
+{
+    for (int offset : {-1, 1, 9999, 40000}) {
+        RecordingOpener opener;
+        vetu::OpenOnlineHelp(device(), offset, opener, {installed()});
+        EXPECT_TRUE(opener.opened.isEmpty()) << offset;
+        EXPECT_TRUE(vetu::HelpFileName(offset).isEmpty()) << offset;
+    }
+}
+
+TEST_F(OnlineHelpTest, FallsBackToTheHtmlHelpWhenTheCompiledFileIsMissing)
+{
+    Touch(installed() + QStringLiteral("/Vetu_fr.html"));
+    Touch(installed() + QStringLiteral("/Vetu_en.html"));
+    Touch(device() + QStringLiteral("Vetu_en.html"));
+    QDir(device()).mkdir(QStringLiteral("Vetu_es.chm")); // a folder is no help file
+    Touch(installed() + QStringLiteral("/Vetu_es.html"));
+
+    const struct {
+        int offset;
+        QString expected;
+    } cases[] = {
+        {20000, installed() + QStringLiteral("/Vetu_fr.html")},
+        {10000, device() + QStringLiteral("Vetu_en.html")},
+        {30000, installed() + QStringLiteral("/Vetu_es.html")},
+        {0, device() + QStringLiteral("Vetu_de.chm")},
+    };
+    for (const auto &c : cases) {
+        RecordingOpener opener;
+        vetu::OpenOnlineHelp(device(), c.offset, opener, {m_base.path() + QStringLiteral("/none"), installed()});
+        EXPECT_EQ(opener.opened, QStringList{c.expected}) << c.offset;
+    }
+}
+
+TEST_F(OnlineHelpTest, InstalledFoldersAreBesideTheExecutable)
+{
+    const QStringList folders = vetu::InstalledHelpFolders();
+    ASSERT_EQ(folders.size(), 2);
+    EXPECT_TRUE(folders[0].endsWith(QStringLiteral("/help")));
+    EXPECT_TRUE(folders[1].endsWith(QStringLiteral("/share/vetu/help")));
+}
+
+} // namespace
