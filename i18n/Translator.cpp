@@ -20,6 +20,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTreeView>
 #include <QVariant>
 
@@ -110,8 +111,16 @@ void translateColumns(QAbstractItemView *view)
     for (int column = 0; column < columns; ++column) {
         if (tags.at(column) == 0)
             continue;
-        setIfNotEmpty(tags.at(column), [model, column](const QString &t) {
-            model->setHeaderData(column, Qt::Horizontal, t, Qt::DisplayRole);
+        setIfNotEmpty(tags.at(column), [view, model, column](const QString &t) {
+            // A table widget keeps header texts only in header items, which may not exist yet.
+            if (auto *table = qobject_cast<QTableWidget *>(view)) {
+                if (QTableWidgetItem *item = table->horizontalHeaderItem(column))
+                    item->setText(t);
+                else
+                    table->setHorizontalHeaderItem(column, new QTableWidgetItem(t));
+            } else {
+                model->setHeaderData(column, Qt::Horizontal, t, Qt::DisplayRole);
+            }
         });
     }
 }

@@ -1,5 +1,6 @@
 #include "TextTable.h"
 #include "TextTableTesting.h"
+#include "QStringPrinter.h"
 
 #include <QSet>
 #include <gtest/gtest.h>
