@@ -39,13 +39,18 @@ QString HelpFileName(int languageOffset)
 
 QStringList InstalledHelpFolders()
 {
-    if (!QCoreApplication::instance())
-        return {};
-    const QDir executableFolder(QCoreApplication::applicationDirPath());
-    return {
-        executableFolder.filePath(QStringLiteral("help")),
-        QDir::cleanPath(executableFolder.filePath(QStringLiteral("../share/vetu/help"))),
-    };
+    QStringList folders;
+    if (QCoreApplication::instance()) {
+        const QDir executableFolder(QCoreApplication::applicationDirPath());
+        folders << executableFolder.filePath(QStringLiteral("help"))
+                << QDir::cleanPath(executableFolder.filePath(QStringLiteral("../share/vetu/help")));
+    }
+    // Where "make install" puts the pages, and the copy made in the build tree.
+    for (const QString &folder : {QStringLiteral(VETU_INSTALLED_HELP_DIR), QStringLiteral(VETU_BUILD_HELP_DIR)}) {
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    return folders;
 }
 
 QString HelpFilePath(const QString &programFolder, int languageOffset, const QStringList &htmlFolders)

@@ -12,7 +12,8 @@ namespace vetu {
 QString HelpFileName(int languageOffset);
 
 // The folders searched for the HTML help shipped with the program, after the program folder:
-// "help" beside the executable and "../share/vetu/help" from there (the installed layout).
+// "help" beside the executable, "../share/vetu/help" from there, the installed data folder and
+// the copy in the build tree.
 QStringList InstalledHelpFolders();
 
 // The file to open: the compiled help file of the language in programFolder when it is there;

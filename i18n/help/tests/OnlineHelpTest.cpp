@@ -1,5 +1,6 @@
 #include "OnlineHelp.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -91,12 +92,30 @@ TEST_F(OnlineHelpTest, FallsBackToTheHtmlHelpWhenTheCompiledFileIsMissing)
     }
 }
 
-TEST_F(OnlineHelpTest, InstalledFoldersAreBesideTheExecutable)
+TEST_F(OnlineHelpTest, ShippedHtmlHelpIsFoundForEveryLanguage)
 {
     const QStringList folders = vetu::InstalledHelpFolders();
-    ASSERT_EQ(folders.size(), 2);
-    EXPECT_TRUE(folders[0].endsWith(QStringLiteral("/help")));
-    EXPECT_TRUE(folders[1].endsWith(QStringLiteral("/share/vetu/help")));
+    ASSERT_GE(folders.size(), 2);
+    EXPECT_EQ(folders[0], QCoreApplication::applicationDirPath() + QStringLiteral("/help"));
+    const struct {
+        int offset;
+        const char *file;
+        const char *language;
+    } cases[] = {
+        {0, "Vetu_de.html", "lang=\"de\""},
+        {10000, "Vetu_en.html", "lang=\"en\""},
+        {20000, "Vetu_fr.html", "lang=\"fr\""},
+        {30000, "Vetu_es.html", "lang=\"es\""},
+    };
+    for (const auto &c : cases) {
+        RecordingOpener opener;
+        vetu::OpenOnlineHelp(device(), c.offset, opener);
+        ASSERT_EQ(opener.opened.size(), 1) << c.offset;
+        EXPECT_TRUE(opener.opened[0].endsWith(QLatin1Char('/') + QLatin1String(c.file))) << c.offset;
+        QFile page(opener.opened[0]);
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << opener.opened[0].toStdString();
+        EXPECT_TRUE(page.readAll().contains(c.language)) << c.file;
+    }
 }
 
 } // namespace
