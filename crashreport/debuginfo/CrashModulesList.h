@@ -12,6 +12,7 @@
 namespace crashreport {
 
 class TCRDebugInfoSource;
+class TCrashLineTable;
 
 // One named procedure of a module (exported or local ELF symbol), module-relative.
 struct TCrashFunction {
@@ -46,9 +47,11 @@ enum class TCrashDebugSourceKind : std::uint8_t {
 // One loaded module. Records are owned by TCrashModulesList and stay valid
 // (shared ownership) while a stack entry refers to them.
 struct TCrashModule {
-    std::uint64_t handle = 0;      // load address (dlpi_addr, or the lowest mapping for the program)
-    std::uint64_t startAddress = 0; // lowest mapped address of the module
+    std::uint64_t handle = 0;       // load address: the lowest mapped address of the module
+    std::uint64_t startAddress = 0; // same as handle
     std::uint64_t endAddress = 0;   // one past the highest mapped address
+    std::uint64_t loadBias = 0;     // added to the file's virtual addresses (dlpi_addr)
+    std::uint64_t codeOffset = 0;   // file virtual address of the first executable segment
     std::string fileName;          // full path
     std::string description;       // version description, empty when none is known
     std::string version;           // "6.4.2" from libfoo.so.6.4.2, or the program's own version
@@ -62,7 +65,7 @@ struct TCrashModule {
     TCrashDebugSourceKind debugSourceKind = TCrashDebugSourceKind::None;
     std::string debugSourceFile;            // file that carries the debug information
     std::shared_ptr<TCRDebugInfoSource> debugSource; // map/JDBG/TD32 reader, may be empty
-    bool hasLineTable = false;              // the module's own packed line table is present
+    std::shared_ptr<const TCrashLineTable> lineTable; // the module's own line table, may be empty
 
     bool contains(std::uint64_t address) const { return address >= startAddress && address < endAddress; }
     std::string baseName() const;   // file name without folder

@@ -39,7 +39,8 @@ struct TCrashStackEntry {
     bool groupStart = false;       // first entry of a walk (the exception address)
     TCrashLocationSource source = TCrashLocationSource::None;
     std::uint64_t address = 0;
-    std::string unitName;          // UTF-8, source file name
+    std::string unitName;          // UTF-8, source file name without folder
+    std::string sourceFile;        // the source file as the debug information names it
     std::string className;
     std::string procedureName;
     std::uint32_t line = 0;
@@ -82,10 +83,8 @@ struct TCrashWalkParams {
 inline constexpr std::size_t MaxStackScanBytes = 102400;
 inline constexpr std::size_t MaxStackEntries = 1024;
 
-// Walks the stack range [stackStart, stackEnd) of this process and appends entries.
-// exceptionAddress 0: none. The memory may be a live stack or a copy: for a copy give
-// its bytes through stackCopy (read instead of the range, addresses still those of the
-// original stack are irrelevant for the scan). Never throws.
+// Walks the stack range [stackStart, stackEnd) of this process and appends entries
+// (exceptionAddress 0: none). Unreadable parts are skipped. Never throws.
 void CrashWalkStack(TCrashStackList &list, std::uint64_t exceptionAddress,
                     std::uint64_t stackStart, std::uint64_t stackEnd,
                     const TCrashWalkParams &params = {});
@@ -103,6 +102,9 @@ std::unique_ptr<TCrashStackList> CrashWalkStackNew(std::uint64_t exceptionAddres
 // Walks the calling thread from the caller's stack pointer to its stack base.
 void CrashWalkCurrentThread(TCrashStackList &list, std::uint64_t exceptionAddress = 0,
                             const TCrashWalkParams &params = {});
+
+// The stack of the calling thread: [lowest address, top); false when it cannot be told.
+bool CrashCurrentStackRange(std::uint64_t &base, std::uint64_t &top);
 
 // Resolves one address into an entry (module, unit, class, procedure, line, kind).
 void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashStackEntry &entry,

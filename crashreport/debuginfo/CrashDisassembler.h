@@ -1,0 +1,61 @@
+#pragma once
+// The code around an exception address, decoded with Capstone (x86-64, Intel syntax), for
+// the report's assembler section; and the register context and memory dumps of its CPU
+// section.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace crashreport {
+
+struct TCrashAsmInstruction {
+    std::uint64_t address = 0;
+    std::string instruction;  // "mov rax, qword ptr [rbx + 8]", may end with "; comment"
+    bool isException = false; // the instruction at the exception address
+    std::string unitName;     // source position of the instruction
+    std::string procedureName;
+    std::uint32_t line = 0;
+    std::uint32_t lineOffset = 0;
+};
+
+// At most 10 instructions before the address (found by decoding forward from up to 70
+// bytes before it, preferring the procedure's own start when it lies in that window) and
+// the instruction at it plus up to 10 behind it, stopping at the last readable byte within
+// 70 bytes behind it or after the first return-like instruction (first byte 0xC2 to 0xCB).
+// Unreadable code gives an empty list. Calls and jumps to named procedures get a comment.
+std::vector<TCrashAsmInstruction> CrashDisassembleAround(std::uint64_t exceptionAddress, bool withSourcePositions = true);
+
+// The assembler section's lines (without the title): "address  instruction", the source
+// comment blocks where the position changes, "<-- EXCEPTION" on the exception line, and
+// comments aligned two columns right of the longest instruction.
+std::vector<std::string> CrashAssemblerLines(const std::vector<TCrashAsmInstruction> &instructions);
+
+// The 64-bit registers of an exception context.
+struct TCrashCpuContext {
+    bool valid = false;
+    std::uint64_t rax = 0, rbx = 0, rcx = 0, rdx = 0, rsi = 0, rdi = 0, rbp = 0, rsp = 0, rip = 0;
+    std::uint64_t r8 = 0, r9 = 0, r10 = 0, r11 = 0, r12 = 0, r13 = 0, r14 = 0, r15 = 0;
+};
+
+// From a ucontext_t* of a signal handler.
+TCrashCpuContext CrashContextFromUcontext(const void *ucontext);
+
+struct TCrashCpuTitles {
+    std::string registers = "Registers";
+    std::string stack = "Stack";
+    std::string memoryDump = "Memory Dump";
+};
+
+// The CPU section's lines: the registers title and dash line, RAX..RIP in two columns,
+// an empty line, R8..R15 in the same form, an empty line, the stack and memory-dump titles
+// with their dash line, and 16 dump lines (stack: 64-bit values from the stack pointer;
+// memory: 16 bytes a line from the exception address), dumped only when 128 bytes of stack
+// and 256 bytes of memory are readable. Registers show "????????????????" without a context.
+std::vector<std::string> CrashCpuLines(const TCrashCpuContext &context, std::uint64_t exceptionAddress,
+                                       const TCrashCpuTitles &titles = {});
+
+// Reads a dump without faulting; empty when not all bytes are readable.
+std::vector<std::uint8_t> CrashReadDump(std::uint64_t address, std::size_t size);
+
+} // namespace crashreport

@@ -1,0 +1,159 @@
+#include "CrashNames.h"
+
+#include <cstdlib>
+#include <cxxabi.h>
+#include <vector>
+
+namespace crashreport {
+
+std::string CrashDemangle(const char *name)
+{
+    if (!name)
+        return {};
+    if (name[0] == '_' && name[1] == 'Z') {
+        int status = 0;
+        char *out = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+        if (status == 0 && out) {
+            std::string result(out);
+            std::free(out);
+            return result;
+        }
+        std::free(out);
+    }
+    return name;
+}
+
+namespace {
+
+bool isIdentChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+}
+
+// Length of an operator name starting at pos ("operator<<", "operator()", "operator new[]",
+// "operator bool"), or 0 when none starts there.
+std::size_t operatorLength(std::string_view s, std::size_t pos)
+{
+    static constexpr std::string_view op = "operator";
+    if (s.substr(pos, op.size()) != op || (pos > 0 && isIdentChar(s[pos - 1])))
+        return 0;
+    std::size_t p = pos + op.size();
+    if (p < s.size() && isIdentChar(s[p]))
+        return 0; // an identifier such as "operators"
+    if (s.substr(p, 2) == "()")
+        return p + 2 - pos;
+    if (s.substr(p, 2) == "[]")
+        return p + 2 - pos;
+    static constexpr std::string_view symbols = "<>=!+-*/%^&|~,";
+    std::size_t q = p;
+    while (q < s.size() && symbols.find(s[q]) != std::string_view::npos)
+        ++q;
+    if (q > p)
+        return q - pos;
+    // A word operator: new, delete (with []), or a conversion "operator type".
+    while (q < s.size() && s[q] == ' ')
+        ++q;
+    while (q < s.size() && s[q] != '(') {
+        if (s[q] == '<') {
+            int depth = 0;
+            while (q < s.size()) {
+                if (s[q] == '<')
+                    ++depth;
+                else if (s[q] == '>' && --depth == 0)
+                    break;
+                ++q;
+            }
+        }
+        if (q < s.size())
+            ++q;
+    }
+    return q - pos;
+}
+
+} // namespace
+
+std::string CrashStripSignature(std::string_view name)
+{
+    // Find the parameter list: the first '(' at depth 0 that follows a name.
+    int depth = 0;
+    std::size_t cut = name.size();
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (const std::size_t opLen = depth == 0 ? operatorLength(name, i) : 0) {
+            i += opLen - 1;
+            continue;
+        }
+        const char c = name[i];
+        if (c == '<' || c == '[' || c == '{')
+            ++depth;
+        else if ((c == '>' || c == ']' || c == '}') && depth > 0)
+            --depth;
+        else if (c == '(') {
+            if (depth == 0 && i > 0 && (isIdentChar(name[i - 1]) || name[i - 1] == '>' || name[i - 1] == '}')) {
+                cut = i;
+                break;
+            }
+            ++depth;
+        } else if (c == ')' && depth > 0)
+            --depth;
+    }
+    std::string_view head = name.substr(0, cut);
+    // Drop a leading return type: the last top-level space before the name proper.
+    depth = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        if (const std::size_t opLen = depth == 0 ? operatorLength(head, i) : 0) {
+            i += opLen - 1;
+            continue;
+        }
+        const char c = head[i];
+        if (c == '<' || c == '(' || c == '[' || c == '{')
+            ++depth;
+        else if ((c == '>' || c == ')' || c == ']' || c == '}') && depth > 0)
+            --depth;
+        else if (c == ' ' && depth == 0)
+            start = i + 1;
+    }
+    std::string result(head.substr(start));
+    while (!result.empty() && result.back() == ' ')
+        result.pop_back();
+    return result;
+}
+
+TCrashSplitName CrashSplitCppName(std::string_view name)
+{
+    const std::string stripped = CrashStripSignature(name);
+    std::string_view s = stripped;
+    int depth = 0;
+    std::size_t lastSep = std::string_view::npos;
+    for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+        if (const std::size_t opLen = depth == 0 ? operatorLength(s, i) : 0) {
+            i += opLen - 1;
+            continue;
+        }
+        const char c = s[i];
+        if (c == '<' || c == '(' || c == '[' || c == '{')
+            ++depth;
+        else if ((c == '>' || c == ')' || c == ']' || c == '}') && depth > 0)
+            --depth;
+        else if (c == ':' && s[i + 1] == ':' && depth == 0) {
+            lastSep = i;
+            ++i;
+        }
+    }
+    TCrashSplitName out;
+    if (lastSep == std::string_view::npos) {
+        out.procedureName = std::string(s);
+    } else {
+        out.className = std::string(s.substr(0, lastSep));
+        out.procedureName = std::string(s.substr(lastSep + 2));
+    }
+    return out;
+}
+
+std::string CrashBaseName(std::string_view path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+} // namespace crashreport
