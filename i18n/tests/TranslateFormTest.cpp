@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -54,6 +55,14 @@ public:
         tagged(help->addAction("Untagged"), "UntaggedMenuItem", 0);
         popup = new QMenu(this);
         tagged(popup->addAction("Delete Equation"), "DeleteEntry1", 78);
+        // A Tag on the menu widget instead of its action, and a sub-menu owned outside the form:
+        // both still belong to what the form shows.
+        QMenu *tools = tagged(menuBar()->addMenu("Tools"), "ToolsMenu", 5);
+        foreignMenu = std::make_unique<QMenu>("Foreign");
+        foreignMenu->menuAction()->setObjectName("ForeignMenu");
+        foreignMenu->menuAction()->setProperty(TagProperty, 50);
+        tagged(foreignMenu->addAction("Print List"), "ForeignItem", 54);
+        tools->addMenu(foreignMenu.get());
 
         auto *central = new QWidget(this);
         setCentralWidget(central);
@@ -109,6 +118,7 @@ public:
         table->setProperty("ColumnTags", QVariantList{50, 51});
     }
 
+    std::unique_ptr<QMenu> foreignMenu;
     QMenu *popup;
     QTabWidget *tabs;
     QWidget *general;
@@ -133,6 +143,9 @@ QMap<QString, QString> captions(TestForm &form)
     const QList<QAction *> bar = form.menuBar()->actions();
     shown["File1"] = bar.at(0)->text();
     shown["Help1"] = bar.at(1)->text();
+    shown["ToolsMenu"] = bar.at(2)->text();
+    shown["ForeignMenu"] = form.foreignMenu->title();
+    shown["ForeignItem"] = form.foreignMenu->actions().at(0)->text();
     for (int i = 0; i < form.tabs->count(); ++i)
         shown[QString("tab%1").arg(i)] = form.tabs->tabText(i);
     for (QLabel *label : form.findChildren<QLabel *>())
@@ -189,6 +202,9 @@ TEST_F(TranslateFormTest, TranslatesEveryTaggedComponentByItsKind)
              {"MissingMenuItem", ""},
              {"UntaggedMenuItem", "Untagged"},
              {"DeleteEntry1", "Delete Equation"},
+             {"ToolsMenu", "Info"},
+             {"ForeignMenu", "Equations"},
+             {"ForeignItem", "Print List"},
              {"tab0", "General Settings"},
              {"tab1", "Velocity Measuring"},
              {"tab2", "Plain"},
@@ -223,6 +239,9 @@ TEST_F(TranslateFormTest, TranslatesEveryTaggedComponentByItsKind)
              {"MissingMenuItem", ""},
              {"UntaggedMenuItem", "Untagged"},
              {"DeleteEntry1", QString::fromUtf8("Gleichung löschen")},
+             {"ToolsMenu", "Info"},
+             {"ForeignMenu", "Gleichungen"},
+             {"ForeignItem", "Liste drucken"},
              {"tab0", "Allgemeine Einstellungen"},
              {"tab1", "Geschwindigkeitsmessung"},
              {"tab2", "Plain"},
