@@ -74,31 +74,55 @@ std::size_t operatorLength(std::string_view s, std::size_t pos)
 
 std::string CrashStripSignature(std::string_view name)
 {
-    // Find the parameter list: the first '(' at depth 0 that follows a name.
-    int depth = 0;
-    std::size_t cut = name.size();
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (const std::size_t opLen = depth == 0 ? operatorLength(name, i) : 0) {
-            i += opLen - 1;
-            continue;
+    // Drop what follows the parameter list: "[clone .cold]", "[abi:cxx11]" and qualifiers.
+    std::string_view rest = name;
+    auto trimRight = [](std::string_view v) {
+        while (!v.empty() && v.back() == ' ')
+            v.remove_suffix(1);
+        return v;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        rest = trimRight(rest);
+        if (!rest.empty() && rest.back() == ']') {
+            const std::size_t open = rest.rfind(" [");
+            if (open != std::string_view::npos) {
+                rest = rest.substr(0, open);
+                changed = true;
+                continue;
+            }
         }
-        const char c = name[i];
-        if (c == '<' || c == '[' || c == '{')
-            ++depth;
-        else if ((c == '>' || c == ']' || c == '}') && depth > 0)
-            --depth;
-        else if (c == '(') {
-            if (depth == 0 && i > 0 && (isIdentChar(name[i - 1]) || name[i - 1] == '>' || name[i - 1] == '}')) {
-                cut = i;
+        for (std::string_view q : {"const", "volatile", "noexcept", "&&", "&"}) {
+            if (rest.size() > q.size() && rest.ends_with(q)
+                && (q[0] == '&' || rest[rest.size() - q.size() - 1] == ' ' || rest[rest.size() - q.size() - 1] == ')')) {
+                rest.remove_suffix(q.size());
+                changed = true;
                 break;
             }
-            ++depth;
-        } else if (c == ')' && depth > 0)
-            --depth;
+        }
     }
-    std::string_view head = name.substr(0, cut);
+    // The parameter list is the last top-level group in parentheses, unless those
+    // parentheses are the name of "operator()".
+    std::size_t cut = rest.size();
+    if (!rest.empty() && rest.back() == ')') {
+        int depth = 0;
+        std::size_t i = rest.size();
+        while (i-- > 0) {
+            if (rest[i] == ')')
+                ++depth;
+            else if (rest[i] == '(' && --depth == 0)
+                break;
+        }
+        if (depth == 0 && i < rest.size() && i > 0) {
+            const std::string_view before = trimRight(rest.substr(0, i));
+            if (!before.ends_with("operator"))
+                cut = i;
+        }
+    }
+    const std::string_view name2 = rest.substr(0, cut);
+    std::string_view head = name2;
     // Drop a leading return type: the last top-level space before the name proper.
-    depth = 0;
+    int depth = 0;
     std::size_t start = 0;
     for (std::size_t i = 0; i < head.size(); ++i) {
         if (const std::size_t opLen = depth == 0 ? operatorLength(head, i) : 0) {
