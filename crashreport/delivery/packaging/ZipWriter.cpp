@@ -1,5 +1,7 @@
 #include "ZipWriter.h"
 
+#include "ZipCrypto.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <random>
 #include <vector>
 
 namespace crashreport {
@@ -44,6 +47,35 @@ bool IsAscii(const std::string &text)
         if (c >= 0x80)
             return false;
     return true;
+}
+
+// Raw deflate at level 9 with a 15-bit window and memory level 8.
+bool Deflate(const std::vector<unsigned char> &in, std::vector<unsigned char> &out)
+{
+    z_stream stream {};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    out.resize(deflateBound(&stream, uLong(in.size())) + 16);
+    stream.next_in = const_cast<unsigned char *>(in.data());
+    stream.next_out = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    int result = Z_OK;
+    while (result == Z_OK) {
+        // zlib counts in 32 bits: feed at most 1 GiB at a time.
+        if (stream.avail_in == 0) {
+            stream.avail_in = uInt(std::min<std::size_t>(inLeft, 1u << 30));
+            inLeft -= stream.avail_in;
+        }
+        if (stream.avail_out == 0) {
+            stream.avail_out = uInt(std::min<std::size_t>(outLeft, 1u << 30));
+            outLeft -= stream.avail_out;
+        }
+        result = deflate(&stream, inLeft == 0 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    const bool ok = result == Z_STREAM_END;
+    out.resize(ok ? std::size_t(stream.total_out) : 0);
+    deflateEnd(&stream);
+    return ok;
 }
 
 } // namespace
@@ -95,22 +127,37 @@ bool TZipWriter::addFile(const std::string &sourcePath, const std::string &nameI
             crc = crc32(crc, data.data() + done, chunk);
             done += chunk;
         }
-        const char *password = m_password.empty() ? nullptr : m_password.c_str();
-        // Bit 11: the name is UTF-8.
-        const uLong flags = IsAscii(nameInArchive) ? 0 : 0x800;
-        const int zip64 = data.size() >= 0xFFFFFFFFu ? 1 : 0;
+        std::vector<unsigned char> packed;
+        if (!Deflate(data, packed))
+            return false;
+        const bool encrypted = !m_password.empty();
+        if (encrypted) {
+            // 11 random bytes and the check byte (the CRC's high byte), then the data.
+            std::vector<unsigned char> header(12);
+            std::random_device random;
+            for (std::size_t i = 0; i < 11; ++i)
+                header[i] = static_cast<unsigned char>(random());
+            header[11] = static_cast<unsigned char>(crc >> 24);
+            packed.insert(packed.begin(), header.begin(), header.end());
+            ZipCrypto(m_password).encrypt(packed.data(), packed.size());
+        }
+
+        // Bit 0: encrypted; bit 11: the name is UTF-8. The data is written raw:
+        // deflated (and encrypted) above.
+        const uLong flags = (encrypted ? 0x1 : 0) | (IsAscii(nameInArchive) ? 0 : 0x800);
+        const int zip64 = data.size() >= 0xFFFFFFFFu || packed.size() >= 0xFFFFFFFFu ? 1 : 0;
         auto *zip = static_cast<zipFile>(m_zip);
         if (zipOpenNewFileInZip4_64(zip, nameInArchive.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                9, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, password, crc, 0, flags, zip64)
+                9, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags, zip64)
             != ZIP_OK)
             return false;
         bool ok = true;
-        for (std::size_t done = 0; ok && done < data.size();) {
-            const unsigned chunk = unsigned(std::min<std::size_t>(data.size() - done, 1u << 30));
-            ok = zipWriteInFileInZip(zip, data.data() + done, chunk) == ZIP_OK;
+        for (std::size_t done = 0; ok && done < packed.size();) {
+            const unsigned chunk = unsigned(std::min<std::size_t>(packed.size() - done, 1u << 30));
+            ok = zipWriteInFileInZip(zip, packed.data() + done, chunk) == ZIP_OK;
             done += chunk;
         }
-        return zipCloseFileInZip(zip) == ZIP_OK && ok;
+        return zipCloseFileInZipRaw64(zip, data.size(), crc) == ZIP_OK && ok;
     } catch (...) {
         return false;
     }
