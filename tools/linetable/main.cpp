@@ -27,7 +27,22 @@ struct RawRow {
     int line;
 };
 
-bool collectRows(const char *path, std::vector<RawRow> &rows, std::string &error)
+// First lines (declaration lines) of the procedures, by entry address.
+using DeclLines = std::map<std::uint64_t, std::pair<std::string, int>>;
+
+int collectDecl(Dwarf_Die *die, void *arg)
+{
+    auto *decl = static_cast<DeclLines *>(arg);
+    Dwarf_Addr low = 0;
+    int line = 0;
+    if (dwarf_lowpc(die, &low) == 0 && low != 0 && dwarf_decl_line(die, &line) == 0 && line > 0) {
+        const char *file = dwarf_decl_file(die);
+        decl->emplace(low, std::make_pair(std::string(file ? file : ""), line));
+    }
+    return DWARF_CB_OK;
+}
+
+bool collectRows(const char *path, std::vector<RawRow> &rows, DeclLines &decl, std::string &error)
 {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -45,6 +60,7 @@ bool collectRows(const char *path, std::vector<RawRow> &rows, std::string &error
     while (dwarf_nextcu(dw, off, &next, &headerSize, nullptr, nullptr, nullptr) == 0) {
         Dwarf_Die cu;
         if (dwarf_offdie(dw, off + headerSize, &cu)) {
+            dwarf_getfuncs(&cu, collectDecl, &decl, 0);
             Dwarf_Lines *lines = nullptr;
             size_t count = 0;
             if (dwarf_getsrclines(&cu, &lines, &count) == 0) {
@@ -55,8 +71,6 @@ bool collectRows(const char *path, std::vector<RawRow> &rows, std::string &error
                     bool endSeq = false;
                     dwarf_lineaddr(l, &addr);
                     dwarf_lineendsequence(l, &endSeq);
-                    if (i == 0 || skipSequence == false) {
-                    }
                     // A sequence at address 0 belongs to discarded code.
                     if (addr == 0)
                         skipSequence = true;
@@ -93,8 +107,9 @@ int main(int argc, char **argv)
         return 2;
     }
     std::vector<RawRow> raw;
+    DeclLines decl;
     std::string error;
-    if (!collectRows(argv[1], raw, error)) {
+    if (!collectRows(argv[1], raw, decl, error)) {
         std::fprintf(stderr, "%s: %s: %s\n", argv[0], argv[1], error.c_str());
         return 1;
     }
@@ -153,8 +168,12 @@ int main(int argc, char **argv)
             row.currentProcedure = name;
             if (f->offset == r.address)
                 row.procedure = name;
+            // The procedure's first line: its declaration line, else the line at its entry.
+            const auto d = decl.find(f->offset);
             const auto e = entryLine.find(f->offset);
-            if (e != entryLine.end() && e->second.first == r.file)
+            if (d != decl.end() && d->second.first == r.file)
+                row.procedureLine = static_cast<std::uint32_t>(d->second.second);
+            else if (e != entryLine.end() && e->second.first == r.file)
                 row.procedureLine = static_cast<std::uint32_t>(e->second.second);
         }
         out.push_back(std::move(row));
