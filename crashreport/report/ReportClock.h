@@ -1,0 +1,53 @@
+#pragma once
+// Time as the report sees it: an injectable clock, so that report dates and durations can be
+// tested with fixed values.
+
+#include <ctime>
+
+namespace crashreport {
+
+// A moment broken down in local time, with the offset of the local zone from UTC.
+struct LocalDateTime {
+    int year = 1970;
+    int month = 1;   // 1..12
+    int day = 1;     // 1..31
+    int weekday = 4; // 0 Sunday .. 6 Saturday
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    long utcOffsetSeconds = 0; // east of UTC is positive
+};
+
+class ReportClock {
+public:
+    virtual ~ReportClock() = default;
+    // Seconds since the epoch (UTC).
+    virtual std::time_t now() const = 0;
+    // The moment in the local time zone.
+    virtual LocalDateTime toLocal(std::time_t t) const = 0;
+};
+
+// The system's clock and time zone.
+class SystemReportClock final : public ReportClock {
+public:
+    std::time_t now() const override;
+    LocalDateTime toLocal(std::time_t t) const override;
+};
+
+// A clock that stands still, with a fixed zone offset; for tests and reproducible output.
+class FixedReportClock final : public ReportClock {
+public:
+    FixedReportClock(std::time_t now, long utcOffsetSeconds) : m_now(now), m_offset(utcOffsetSeconds) { }
+    std::time_t now() const override { return m_now; }
+    LocalDateTime toLocal(std::time_t t) const override;
+    void setNow(std::time_t now) { m_now = now; }
+
+private:
+    std::time_t m_now;
+    long m_offset;
+};
+
+// Breaks a UTC moment down after adding the offset (no zone rules).
+LocalDateTime breakDown(std::time_t t, long utcOffsetSeconds);
+
+} // namespace crashreport

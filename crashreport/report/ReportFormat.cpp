@@ -1,0 +1,125 @@
+#include "ReportFormat.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace crashreport {
+
+namespace {
+const char *const WeekdayNames[] = { "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat" };
+const char *const MonthNames[] = { "Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+
+void appendUnit(std::string &out, std::int64_t n, const char *unit)
+{
+    out += std::to_string(n);
+    out += ' ';
+    out += unit;
+    if (n > 1)
+        out += 's';
+}
+} // namespace
+
+std::string formatZoneOffset(long utcOffsetSeconds)
+{
+    const long hours = utcOffsetSeconds / 3600; // whole hours, towards zero
+    std::string digits = std::to_string(std::labs(hours));
+    if (digits.size() == 1)
+        digits.insert(0, "0");
+    const bool negative = utcOffsetSeconds < 0 && hours != 0;
+    return (negative ? "-" : "+") + digits + "00";
+}
+
+std::string formatReportDate(const LocalDateTime &d)
+{
+    const int wd = (d.weekday >= 0 && d.weekday < 7) ? d.weekday : 0;
+    const int mo = (d.month >= 1 && d.month <= 12) ? d.month - 1 : 0;
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s, %d %s %d %02d:%02d:%02d ", WeekdayNames[wd], d.day, MonthNames[mo],
+                  d.year, d.hour, d.minute, d.second);
+    return buf + formatZoneOffset(d.utcOffsetSeconds);
+}
+
+std::string formatDuration(std::int64_t seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    const std::int64_t days = seconds / 86400;
+    const std::int64_t hours = seconds / 3600 % 24;
+    const std::int64_t minutes = seconds / 60 % 60;
+    const std::int64_t secs = seconds % 60;
+    std::string out;
+    if (days != 0) {
+        appendUnit(out, days, "day");
+        out += ", ";
+    }
+    if (hours != 0) {
+        appendUnit(out, hours, "hour");
+        out += ", ";
+    }
+    if (minutes != 0) {
+        appendUnit(out, minutes, "minute");
+        out += ", ";
+    }
+    appendUnit(out, secs, "second");
+    return out;
+}
+
+std::string formatTimestamp(const LocalDateTime &d)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
+                  d.second);
+    return buf;
+}
+
+std::string formatHex(std::uint64_t value, int minDigits)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*llX", minDigits, static_cast<unsigned long long>(value));
+    return buf;
+}
+
+std::string formatMegabytes(std::uint64_t bytes)
+{
+    const std::uint64_t mb = (bytes + 512 * 1024) / (1024 * 1024);
+    return std::to_string(mb) + " Mb";
+}
+
+std::string normalizeLineBreaks(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::size_t utf8Length(const std::string &text)
+{
+    std::size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+std::string padRight(const std::string &text, std::size_t width)
+{
+    const std::size_t len = utf8Length(text);
+    if (len >= width)
+        return text;
+    return text + std::string(width - len, ' ');
+}
+
+} // namespace crashreport

@@ -1,0 +1,40 @@
+#pragma once
+// The value formats of the report: dates, durations, hexadecimal addresses, sizes.
+
+#include "ReportClock.h"
+
+#include <cstdint>
+#include <string>
+
+namespace crashreport {
+
+// "Wed, 9 Dec 2026 22:13:26 +0100": weekday, day, month, year, time and the zone offset in
+// whole hours.
+std::string formatReportDate(const LocalDateTime &d);
+
+// "+0100", "-0500", "+1000", "+0000".
+std::string formatZoneOffset(long utcOffsetSeconds);
+
+// "1 day, 2 hours, 3 minutes, 4 seconds"; days, hours and minutes only when not 0.
+std::string formatDuration(std::int64_t seconds);
+
+// "2026-12-09 22:13:26".
+std::string formatTimestamp(const LocalDateTime &d);
+
+// Upper-case hexadecimal with at least the given number of digits (wider values are written in
+// full, never cut).
+std::string formatHex(std::uint64_t value, int minDigits = 8);
+
+// Bytes as rounded megabytes with " Mb".
+std::string formatMegabytes(std::uint64_t bytes);
+
+// Every CR LF, lone CR and lone LF becomes CR LF.
+std::string normalizeLineBreaks(const std::string &text);
+
+// Number of characters of a UTF-8 text (continuation bytes do not count).
+std::size_t utf8Length(const std::string &text);
+
+// Pads a UTF-8 text with spaces on the right to the given number of characters.
+std::string padRight(const std::string &text, std::size_t width);
+
+} // namespace crashreport

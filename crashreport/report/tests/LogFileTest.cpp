@@ -1,0 +1,385 @@
+#include "LogFileName.h"
+#include "ReportFixture.h"
+#include "TLogFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace crashreport;
+using namespace crashreport::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "crashlog-XXXXXX").string();
+        m_path = mkdtemp(pattern.data());
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        fs::permissions(m_path, fs::perms::owner_all, ec);
+        fs::remove_all(m_path, ec);
+    }
+    std::string file(const std::string &name) const { return m_path + "/" + name; }
+    const std::string &path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// A report of the fixture with its own exception message and bug id.
+std::string report(int n)
+{
+    ReportFixture f;
+    f.input.exception.message = "Failure number " + std::to_string(n);
+    f.input.exception.bugId = "B" + std::to_string(n);
+    return f.build().report;
+}
+
+void expectGolden(const std::string &name, const std::string &actual)
+{
+    if (updatingGolden()) {
+        writeFile(goldenPath(name), actual);
+        return;
+    }
+    const std::string expected = readFile(goldenPath(name));
+    ASSERT_FALSE(expected.empty()) << "missing golden file " << name;
+    EXPECT_EQ(actual, expected) << "differs from " << name;
+}
+
+} // namespace
+
+TEST(LogFile, AddingKeepsTheNewestReportsUpToTheLimit)
+{
+    const struct {
+        int limit;
+        std::size_t expected;
+        const char *first;
+    } cases[] = {
+        { -1, 5, "Failure number 1" }, { 1, 1, "Failure number 5" }, { 3, 3, "Failure number 3" },
+        { 0, 1, "Failure number 5" },  { 32, 5, "Failure number 1" },
+    };
+    for (const auto &c : cases) {
+        TempFolder dir;
+        TLogFile log(dir.file("a.crashlog"));
+        for (int n = 1; n <= 5; ++n)
+            log.addReport(report(n), c.limit);
+        EXPECT_EQ(log.count(), c.expected) << c.limit;
+        EXPECT_EQ(log.item("2.6", 0), c.first) << c.limit;
+        EXPECT_EQ(log.item("2.6", log.count() - 1), "Failure number 5");
+    }
+}
+
+TEST(LogFile, SavedLogReadsBackTheSameReports)
+{
+    TempFolder dir;
+    const std::string name = dir.file("vetu-config.crashlog");
+    {
+        TLogFile log(name);
+        EXPECT_EQ(log.count(), 0u);
+        for (int n = 1; n <= 3; ++n)
+            log.addReport(report(n), 32);
+        ASSERT_TRUE(log.save()) << log.errorString();
+    }
+    TLogFile again(name, true);
+    ASSERT_EQ(again.count(), 3u);
+    EXPECT_EQ(again.report(1), report(2) + "\r\n\r\n\r\n");
+    EXPECT_EQ(readFile(name), again.text());
+    EXPECT_EQ(again.findReport({ "2.7", "1.3" }, { "B2", "1.04.1" }), 1);
+    EXPECT_EQ(again.findReport({ "2.7" }, { "B9" }), -1);
+    EXPECT_EQ(again.findReport({ "2.7" }, {}), -1);
+    EXPECT_EQ(again.item("2.7", 7), std::nullopt);
+    // Saving a log read from disk writes the same bytes.
+    TLogFile copy(name);
+    ASSERT_TRUE(copy.save());
+    EXPECT_EQ(readFile(name), again.text());
+}
+
+TEST(LogFile, LogAfterAddingAndReplacingMatchesGoldenFiles)
+{
+    TempFolder dir;
+    const std::string name = dir.file("vetu-config.crashlog");
+    TLogFile log(name);
+    log.addReport(report(1), 32);
+    log.addReport(report(2), 32);
+    ASSERT_TRUE(log.replaceItem(0, "2.8", "2"));
+    ASSERT_TRUE(log.replaceItem(1, "3.3", "hanna@example.org"));
+    ASSERT_TRUE(log.replaceItem(1, "2.10", "Sent to the tracker:\nentry 17"));
+    ASSERT_TRUE(log.save());
+    expectGolden("log-after-replace.crashlog", readFile(name));
+    expectGolden("log-after-replace.xml", TLogFile(name, true).toXml());
+}
+
+TEST(LogFile, ReportPartsOfAStoredReport)
+{
+    TempFolder dir;
+    ReportFixture f;
+    const CrashReportText r = f.build();
+    TLogFile log(dir.file("p.crashlog"));
+    log.addReport(r.report, -1);
+    ASSERT_TRUE(log.save());
+    const ReportParts p = TLogFile(dir.file("p.crashlog")).parts(0);
+    EXPECT_EQ(p.general, r.general);
+    EXPECT_EQ(p.callStack, r.callStack);
+    EXPECT_EQ(p.modules, r.modules);
+    EXPECT_EQ(p.processes, r.processes);
+    EXPECT_EQ(p.assembler, r.assembler);
+    EXPECT_EQ(p.cpu, r.cpu);
+    EXPECT_EQ(p.custom, r.custom);
+    EXPECT_EQ(log.parts(3).general, "");
+}
+
+TEST(LogFile, StrayTextAndPiecesWithoutTablesAreDropped)
+{
+    const std::string one = report(1) + "\r\n\r\n\r\n\r\n";
+    const std::string two = report(2) + "\r\n\r\n\r\n\r\n";
+    const struct {
+        std::string text;
+        std::size_t reports;
+    } cases[] = {
+        { "", 0 },
+        { "no table at all\r\njust text\r\n", 0 },
+        { "-----\r\nno bar after the dash line\r\n\r\n\r\n\r\n", 0 },
+        { "stray text\r\n\r\n\r\n\r\n" + one + "more stray\r\n\r\n\r\n\r\n" + two, 2 },
+        { one + two, 2 },
+        { report(3), 1 },                          // no closing line breaks at all
+        { one + "\r\n\r\n\r\n\r\n\r\n" + two, 2 }, // a longer run between reports
+        { "-\r\n|", 1 },                           // the smallest piece with a table
+    };
+    TempFolder dir;
+    for (const auto &c : cases) {
+        writeFile(dir.file("s.crashlog"), c.text);
+        TLogFile log(dir.file("s.crashlog"));
+        EXPECT_EQ(log.count(), c.reports) << c.text.substr(0, 40);
+        EXPECT_TRUE(log.errorString().empty());
+    }
+}
+
+TEST(LogFile, RandomBytesGiveNoCrash)
+{
+    TempFolder dir;
+    std::mt19937 random(42);
+    const std::string alphabet = "\r\n|-: .abc\xC3\xA4";
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(std::size_t(random() % 4096), '\0');
+        for (char &b : bytes)
+            b = round % 2 ? char(random()) : alphabet[random() % alphabet.size()];
+        writeFile(dir.file("r.crashlog"), bytes);
+        TLogFile log(dir.file("r.crashlog"));
+        for (std::size_t i = 0; i < log.count(); ++i) {
+            (void)log.item("1.3", i);
+            (void)log.parts(i);
+            log.replaceItem(i, "2.6", "x", "Message");
+        }
+        (void)log.toXml();
+        (void)log.save();
+    }
+}
+
+TEST(LogFile, FiftyMegabyteLogIsReadWhole)
+{
+    TempFolder dir;
+    const std::string piece = report(1) + "\r\n\r\n\r\n\r\n";
+    std::string big;
+    while (big.size() < 50u * 1024 * 1024)
+        big += piece;
+    writeFile(dir.file("big.crashlog"), big);
+    TLogFile log(dir.file("big.crashlog"));
+    EXPECT_EQ(log.count(), big.size() / piece.size());
+    log.addReport(report(2), 32);
+    EXPECT_EQ(log.count(), 32u);
+    ASSERT_TRUE(log.save());
+    EXPECT_EQ(TLogFile(dir.file("big.crashlog")).count(), 32u);
+
+    // 50 MB without a single line break and without a table.
+    writeFile(dir.file("flat.crashlog"), std::string(50u * 1024 * 1024, 'x'));
+    EXPECT_EQ(TLogFile(dir.file("flat.crashlog")).count(), 0u);
+}
+
+TEST(LogFile, FailedSaveLeavesTheOldLogWhole)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempFolder dir;
+    const std::string name = dir.file("keep.crashlog");
+    {
+        TLogFile log(name);
+        log.addReport(report(1), 32);
+        ASSERT_TRUE(log.save());
+    }
+    const std::string before = readFile(name);
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    TLogFile log(name);
+    log.addReport(report(2), 32);
+    EXPECT_FALSE(log.save());
+    EXPECT_FALSE(log.errorString().empty());
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(readFile(name), before);
+}
+
+TEST(LogFile, SavingLeavesNoTemporaryFileAndKeepsPermissions)
+{
+    TempFolder dir;
+    const std::string name = dir.file("perm.crashlog");
+    writeFile(name, "");
+    ::chmod(name.c_str(), 0600);
+    TLogFile log(name);
+    log.addReport(report(1), 32);
+    ASSERT_TRUE(log.save());
+    std::size_t files = 0;
+    for (const auto &e : fs::directory_iterator(dir.path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(LogFile, SavingIntoAMissingFolderFailsAndSaysSo)
+{
+    TLogFile log("/nonexistent-folder-for-crashlog/x.crashlog");
+    log.addReport(report(1), 32);
+    EXPECT_FALSE(log.save());
+    EXPECT_NE(log.errorString().find("x.crashlog"), std::string::npos);
+    TLogFile readOnly("/tmp/never-written.crashlog", true);
+    readOnly.addReport(report(1), 32);
+    EXPECT_FALSE(readOnly.save());
+}
+
+TEST(LogFile, UnreadableLogIsReportedNotCrashed)
+{
+    TempFolder dir;
+    TLogFile folder(dir.path()); // a folder, not a file
+    EXPECT_EQ(folder.count(), 0u);
+    EXPECT_FALSE(folder.errorString().empty());
+}
+
+TEST(LogFile, VersionChangeDeletesTheLog)
+{
+    TempFolder dir;
+    const std::string name = dir.file("v.crashlog");
+    auto makeLog = [&] {
+        TLogFile log(name);
+        log.addReport(report(1), 32);
+        ASSERT_TRUE(log.save());
+    };
+    makeLog();
+    {
+        TLogFile log(name);
+        EXPECT_FALSE(log.deleteOnVersionChange("1.04.1"));
+        EXPECT_TRUE(fs::exists(name));
+        EXPECT_TRUE(log.deleteOnVersionChange("1.05.0"));
+        EXPECT_FALSE(fs::exists(name));
+        EXPECT_EQ(log.count(), 0u);
+    }
+    // Without the version item there is nothing to compare: the log stays.
+    ReportFixture f;
+    f.options.fields.set(FieldVersionNumber, false);
+    TLogFile log(name);
+    log.addReport(f.build().report, 32);
+    ASSERT_TRUE(log.save());
+    EXPECT_FALSE(TLogFile(name).deleteOnVersionChange("9.9"));
+    EXPECT_TRUE(fs::exists(name));
+}
+
+TEST(LogFileName, NameRules)
+{
+    const std::map<std::string, std::string> environment = {
+        { "HOME", "/home/hanna" }, { "LOGS", "/var/log/vetu" }, { "XDG_STATE_HOME", "" }
+    };
+    const EnvironmentLookup env = [&](const std::string &name) -> std::optional<std::string> {
+        const auto it = environment.find(name);
+        if (it == environment.end())
+            return std::nullopt;
+        return it->second;
+    };
+    const struct {
+        const char *module;
+        const char *folder;
+        bool computer;
+        const char *expected;
+    } cases[] = {
+        { "/opt/vetu/vetu-config", "", false, "/home/hanna/.local/state/CrashReport/vetu-config.crashlog" },
+        { "/opt/vetu/Vetu.exe", "", false, "/home/hanna/.local/state/CrashReport/Vetu.crashlog" },
+        { "/opt/vetu/Vetu.vshost.exe", "", false, "/home/hanna/.local/state/CrashReport/Vetu.crashlog" },
+        { "/opt/vetu/vetu-config", "%LOGS%", false, "/var/log/vetu/vetu-config.crashlog" },
+        { "/opt/vetu/vetu-config", "%LOGS%/", false, "/var/log/vetu/vetu-config.crashlog" },
+        { "/opt/vetu/vetu-config", "%UNKNOWN%/x", false, "%UNKNOWN%/x/vetu-config.crashlog" },
+        { "/opt/vetu/vetu-config", "%LOGS%/all.CRASHLOG", false, "/var/log/vetu/all.CRASHLOG" },
+        { "/opt/vetu/vetu-config", "%LOGS%/all.crashlog", true, "/var/log/vetu/all_pc_1_.crashlog" },
+        { "/opt/vetu/vetu-config", "", true, "/home/hanna/.local/state/CrashReport/vetu-config_pc_1_.crashlog" },
+    };
+    for (const auto &c : cases) {
+        LogFileNameRules rules { c.module, c.folder, c.computer, "pc/1:" };
+        EXPECT_EQ(logFileName(rules, env), c.expected) << c.module << " " << c.folder;
+    }
+    LogFileNameRules rules { "/opt/vetu/vetu-config", "", false, "" };
+    EXPECT_EQ(fallbackLogFileName(rules, env), "/home/hanna/.local/state/CrashReport/vetu-config/vetu-config.crashlog");
+
+    const std::map<std::string, std::string> xdg = { { "XDG_STATE_HOME", "/state" }, { "HOME", "/home/h" } };
+    const EnvironmentLookup xdgEnv = [&](const std::string &name) -> std::optional<std::string> {
+        const auto it = xdg.find(name);
+        return it == xdg.end() ? std::nullopt : std::optional<std::string>(it->second);
+    };
+    EXPECT_EQ(logFileName(rules, xdgEnv), "/state/CrashReport/vetu-config.crashlog");
+}
+
+TEST(LogFileName, ExpandsEnvironmentVariables)
+{
+    const EnvironmentLookup env = [](const std::string &name) -> std::optional<std::string> {
+        if (name == "A")
+            return "alpha";
+        if (name == "EMPTY")
+            return "";
+        return std::nullopt;
+    };
+    const struct {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        { "%A%", "alpha" },   { "x%A%y%A%z", "xalphayalphaz" }, { "%B%A%", "%Balpha" }, { "100%", "100%" },
+        { "%%", "%%" },       { "%EMPTY%/f", "/f" },             { "%A", "%A" },         { "", "" },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(expandEnvironmentVariables(c.in, env), c.out) << c.in;
+}
+
+TEST(LogFileName, FallsBackWhenTheFolderCannotBeWritten)
+{
+    TempFolder dir;
+    writeFile(dir.file("plainfile"), "x");
+    const EnvironmentLookup env = [&](const std::string &name) -> std::optional<std::string> {
+        if (name == "XDG_STATE_HOME")
+            return dir.file("state");
+        return std::nullopt;
+    };
+    // A folder below a plain file can never be made.
+    LogFileNameRules rules { "/opt/vetu/vetu-config", dir.file("plainfile/sub"), false, "" };
+    const std::string chosen = chooseLogFileName(rules, env);
+    EXPECT_EQ(chosen, dir.file("state") + "/CrashReport/vetu-config/vetu-config.crashlog");
+    EXPECT_TRUE(fs::is_directory(dir.file("state") + "/CrashReport/vetu-config"));
+    EXPECT_FALSE(fs::exists(chosen)); // checking leaves no empty log behind
+
+    LogFileNameRules writable { "/opt/vetu/vetu-config", dir.file("logs"), false, "" };
+    EXPECT_EQ(chooseLogFileName(writable, env), dir.file("logs") + "/vetu-config.crashlog");
+
+    // When both fail, the first name stays.
+    const EnvironmentLookup badEnv = [&](const std::string &name) -> std::optional<std::string> {
+        if (name == "XDG_STATE_HOME")
+            return dir.file("plainfile/state");
+        return std::nullopt;
+    };
+    EXPECT_EQ(chooseLogFileName(rules, badEnv), dir.file("plainfile/sub") + "/vetu-config.crashlog");
+}
