@@ -7,6 +7,7 @@ namespace vetu {
 namespace {
 
 const QByteArray CrLf = QByteArrayLiteral("\r\n");
+const QByteArray Utf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 bool isBlank(char c)
 {
@@ -98,8 +99,16 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         if (end < size) {
             next = (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ? end + 2 : end + 1;
         }
-        document.m_lines.push_back(
-                classify(QByteArray(data + start, end - start), QByteArray(data + end, next - end)));
+        QByteArray text(data + start, end - start);
+        QByteArray eol(data + end, next - end);
+        if (start == 0 && text.startsWith(Utf8ByteOrderMark)) {
+            // Editors put this mark before the first header; the line is still a header.
+            Line line = classify(text.mid(Utf8ByteOrderMark.size()), eol);
+            line.text = text;
+            document.m_lines.push_back(std::move(line));
+        } else {
+            document.m_lines.push_back(classify(std::move(text), std::move(eol)));
+        }
         start = next;
     }
     return document;

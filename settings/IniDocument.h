@@ -20,6 +20,7 @@ namespace vetu {
 // - A line whose first non-blank character is ';' is a comment.
 // - Any other line holding '=' with a non-empty name before it is a key line; name and
 //   value are trimmed of blanks (space and tab). Lines without '=' are kept but are no keys.
+// - A UTF-8 byte-order mark at the start of the file is kept but does not hide a header.
 // - Lines before the first header belong to no section.
 // Names match without regard to letter case. With repeated sections or keys, reads and
 // writes use the first occurrence.
