@@ -1,0 +1,160 @@
+#include "MainForm.h"
+
+#include "EquationSet.h"
+#include "GeneralSettings.h"
+#include "IniFile.h"
+#include "LanguageSelectionForm.h"
+#include "RadioGroup.h"
+#include "Translator.h"
+#include "UnexpectedError.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+
+TMainForm::TMainForm(const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent), ProgramFolder(programFolder)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Application Software for Vetu"));
+    // The controls are placed in pixels for a small sans-serif font of 11 pixels.
+    QFont formFont = font();
+    formFont.setPixelSize(11);
+    setFont(formFont);
+    move(390, 176);
+    resize(677, 659);
+
+    buildMenus();
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(client);
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(8, 8, 644, 577);
+
+    GeneralTabSheet = new QWidget;
+    GeneralTabSheet->setObjectName(QStringLiteral("GeneralTabSheet"));
+    GeneralTabSheet->setProperty(TagProperty, 6);
+    PageControl1->addTab(GeneralTabSheet, QStringLiteral("General Settings"));
+    VelocityTabSheet = new QWidget;
+    VelocityTabSheet->setObjectName(QStringLiteral("VelocityTabSheet"));
+    VelocityTabSheet->setProperty(TagProperty, 7);
+    PageControl1->addTab(VelocityTabSheet, QStringLiteral("Velocity Measuring"));
+
+    buildGeneralPage();
+    buildVelocityPage();
+    connectHandlers();
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildMenus()
+{
+    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setProperty(TagProperty, 2);
+    File1->menuAction()->setObjectName(QStringLiteral("File1"));
+    File1->menuAction()->setProperty(TagProperty, 2);
+    Exit1 = File1->addAction(QStringLiteral("Exit"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    Exit1->setProperty(TagProperty, 3);
+
+    Help1 = menuBar()->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->setProperty(TagProperty, 4);
+    Help1->menuAction()->setObjectName(QStringLiteral("Help1"));
+    Help1->menuAction()->setProperty(TagProperty, 4);
+    OnlineHelpMenuItem = Help1->addAction(QStringLiteral("Online Help"));
+    OnlineHelpMenuItem->setObjectName(QStringLiteral("OnlineHelpMenuItem"));
+    OnlineHelpMenuItem->setProperty(TagProperty, 91);
+    InfoMenuItem = Help1->addAction(QStringLiteral("Info"));
+    InfoMenuItem->setObjectName(QStringLiteral("InfoMenuItem"));
+    InfoMenuItem->setProperty(TagProperty, 5);
+}
+
+void TMainForm::connectHandlers()
+{
+    using vetu::Guarded;
+    connect(Exit1, &QAction::triggered, this, Guarded([this] { Exit1Click(); }));
+
+    QComboBox *const lists[] = {DefaultMeasuringModeComboBox, TimeComboBox,           PulsesComboBox,
+                                RemainingTermComboBox,        BuzzerModeComboBox,     PulsePrecisionComboBox,
+                                BuzzerVolumeComboBox,         VelocityCurrentMeterComboBox,
+                                GroundFeelerModeComboBox,     AutoShutDownPeriodComboBox};
+    // activated: only the user's choices mark the page changed, never the program's.
+    for (QComboBox *list : lists)
+        connect(list, &QComboBox::activated, this,
+                Guarded([this, list](int) { DefaultMeasuringModeComboBoxChange(list); }));
+    connect(SaveGeneralSettingsButton, &QPushButton::clicked, this,
+            Guarded([this] { SaveGeneralSettingsButtonClick(); }));
+
+    QLineEdit *const fields[] = {NameEdit,    BodyNrEdit,  PropellerNrEdit, Boundary1Edit, Boundary2Edit,
+                                 Boundary3Edit, Factor1Edit, Factor2Edit,   Factor3Edit,   Factor4Edit,
+                                 Offset1Edit, Offset2Edit, Offset3Edit,     Offset4Edit};
+    // textChanged: loading a set into the fields runs the handler as typing does.
+    for (QLineEdit *field : fields)
+        connect(field, &QLineEdit::textChanged, this,
+                Guarded([this, field](const QString &) { NameEditChange(field); }));
+    connect(SaveVelocitySettingsButton, &QPushButton::clicked, this,
+            Guarded([this] { SaveVelocitySettingsButtonClick(); }));
+
+    connect(ConfigListBox, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(ConfigListBox->viewport()->mapToGlobal(pos)); });
+}
+
+void TMainForm::setVisible(bool visible)
+{
+    // FormShow runs once, before the window first appears, as the window's own show
+    // handler: the language question and the missing-device-file message come first,
+    // and a start without device file ends without the window ever being shown.
+    if (visible && !m_formShowDone && !isVisible()) {
+        m_formShowDone = true;
+        try {
+            FormShow();
+        } catch (...) {
+            vetu::ReportUnexpectedError(std::current_exception());
+        }
+        if (StartAborted) {
+            // Closing a window that was never shown: run the close handlers ourselves.
+            QCloseEvent closing;
+            closeEvent(&closing);
+            return;
+        }
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (m_formClosed) { // already closed once: nothing is left to save or release
+        event->accept();
+        return;
+    }
+    // Refuse first: an error raised while saving must leave the window open.
+    event->ignore();
+    bool mayClose = false;
+    try {
+        mayClose = FormCloseQuery();
+    } catch (...) {
+        vetu::ReportUnexpectedError(std::current_exception());
+        return;
+    }
+    if (!mayClose)
+        return;
+    event->accept();
+    m_formClosed = true;
+    try {
+        FormClose();
+    } catch (...) {
+        vetu::ReportUnexpectedError(std::current_exception());
+    }
+}

@@ -1,0 +1,82 @@
+#include "MainFormFixture.h"
+
+#include "LanguageSelectionForm.h"
+#include "RadioGroup.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+QByteArray SampleDeviceFile()
+{
+    return TempDeviceFolder::crlf({"[Settings]", "Mode of Measurement=2", "Time Measurement=30",
+                                   "Pulse Measurement=20", "Integration with remaining term=5", "Buzzer=1",
+                                   "Pulse Precision Setting=1", "Buzzer Volume=2", "Current Meter=3",
+                                   "Ground Feeler=0", "Auto ShutDown Period=10"});
+}
+
+QByteArray EnglishConfigurationIni()
+{
+    return TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000"});
+}
+
+LanguageDialogAnswerer::LanguageDialogAnswerer(int item) : m_item(item)
+{
+    m_timer.setInterval(5);
+    connect(&m_timer, &QTimer::timeout, this, &LanguageDialogAnswerer::poll);
+    m_timer.start();
+}
+
+void LanguageDialogAnswerer::poll()
+{
+    auto *dialog = qobject_cast<TLanguageSelectionForm *>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible() || m_answered)
+        return;
+    m_answered = true;
+    if (m_item < 0) {
+        dialog->close();
+        return;
+    }
+    const QList<QRadioButton *> buttons = dialog->RadioGroup->findChildren<QRadioButton *>();
+    if (m_item < buttons.size())
+        QTest::mouseClick(buttons.at(m_item), Qt::LeftButton);
+    QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+}
+
+void MainFormTest::start()
+{
+    form = std::make_unique<TMainForm>(device.path());
+    form->show();
+}
+
+void MainFormTest::retype(QLineEdit *field, const QString &text)
+{
+    // Some fields filter caret and delete keys, so the old text goes without keys.
+    field->clear();
+    QTest::keyClicks(field, text);
+}
+
+void MainFormTest::pick(QComboBox *list, int index)
+{
+    list->showPopup();
+    QAbstractItemView *view = list->view();
+    view->setCurrentIndex(list->model()->index(index, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+}
+
+void MainFormTest::TearDown()
+{
+    // A field left holding a bad number may complain when the window lets go of the focus.
+    for (int i = 0; i < 3; ++i)
+        boxes.answer(QMessageBox::Ok);
+    form.reset();
+}
+
+bool MainFormTest::closeWindow()
+{
+    return form->close();
+}

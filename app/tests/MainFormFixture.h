@@ -1,0 +1,50 @@
+#pragma once
+
+#include "MainForm.h"
+#include "MessageBoxAnswerer.h"
+#include "TempDeviceFolder.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// The sample device file and a "Configuration.ini" with English chosen.
+QByteArray SampleDeviceFile();
+QByteArray EnglishConfigurationIni();
+
+// Answers the language dialog, when it appears, by clicking item `item` and OK.
+// item -1: close the dialog by its close box instead.
+class LanguageDialogAnswerer : public QObject
+{
+public:
+    explicit LanguageDialogAnswerer(int item);
+    bool answered() const { return m_answered; }
+
+private:
+    void poll();
+    int m_item;
+    bool m_answered = false;
+    QTimer m_timer;
+};
+
+// A device folder, the window on it and an answerer for its message boxes.
+class MainFormTest : public ::testing::Test
+{
+protected:
+    // Creates the window on the folder and shows it; FormShow runs before show() returns.
+    void start();
+    void TearDown() override;
+    // Types text into a field through real key events (the field is cleared first).
+    static void retype(QLineEdit *field, const QString &text);
+    // Picks entry `index` of a list as the user does: opens the pop-up and chooses it.
+    static void pick(QComboBox *list, int index);
+    // Asks the window to close as its close box does; true when it closed.
+    bool closeWindow();
+
+    TempDeviceFolder device;
+    MessageBoxAnswerer boxes;
+    std::unique_ptr<TMainForm> form;
+};
