@@ -50,7 +50,7 @@ private:
     int m_fd;
 };
 
-// Names of the folder's entries, "." and ".." left out; nullopt-like empty flag when unreadable.
+// Collects the names of the folder's entries, "." and ".." left out; false when it cannot be listed.
 bool ListEntries(int folderFd, std::vector<QByteArray> &names)
 {
     // fdopendir takes over the descriptor it is given, so hand it a duplicate.
