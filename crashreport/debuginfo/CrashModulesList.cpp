@@ -62,8 +62,17 @@ std::vector<LoadedModule> loadedModules()
     return out;
 }
 
-std::string g_programVersion;
-std::mutex g_versionMutex;
+// Function-local statics: the list may be used during static initialisation.
+std::mutex &versionMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::string &programVersionText()
+{
+    static auto *text = new std::string;
+    return *text;
+}
 
 std::time_t fileTime(const std::string &path, std::uint64_t *size = nullptr)
 {
@@ -194,14 +203,14 @@ TCrashModulesList &TCrashModulesList::instance()
 
 void TCrashModulesList::setProgramVersion(std::string version)
 {
-    std::lock_guard lock(g_versionMutex);
-    g_programVersion = std::move(version);
+    std::lock_guard lock(versionMutex());
+    programVersionText() = std::move(version);
 }
 
 std::string TCrashModulesList::programVersion()
 {
-    std::lock_guard lock(g_versionMutex);
-    return g_programVersion;
+    std::lock_guard lock(versionMutex());
+    return programVersionText();
 }
 
 TCrashModulePtr TCrashModulesList::findByAddress(std::uint64_t address)

@@ -14,16 +14,25 @@ namespace crashreport {
 
 namespace {
 
-std::mutex g_hiddenMutex;
-std::vector<std::string> g_hiddenUnits;
-std::atomic<bool> g_internalFailure{false};
+// Function-local statics: addresses may be resolved during static initialisation.
+std::mutex &hiddenMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::vector<std::string> &hiddenUnits()
+{
+    static auto *units = new std::vector<std::string>;
+    return *units;
+}
+std::atomic<bool> g_internalFailure{false}; // constant-initialised
 
 bool isHiddenUnit(const std::string &unit)
 {
     if (unit.empty() || g_internalFailure.load())
         return false;
-    std::lock_guard lock(g_hiddenMutex);
-    return std::any_of(g_hiddenUnits.begin(), g_hiddenUnits.end(),
+    std::lock_guard lock(hiddenMutex());
+    return std::any_of(hiddenUnits().begin(), hiddenUnits().end(),
                        [&](const std::string &u) { return strcasecmp(u.c_str(), unit.c_str()) == 0; });
 }
 
@@ -102,8 +111,8 @@ bool fromSymbols(const TCrashModule &module, std::uint64_t fileAddress, TCrashSt
 
 void CrashSetHiddenUnits(std::vector<std::string> units)
 {
-    std::lock_guard lock(g_hiddenMutex);
-    g_hiddenUnits = std::move(units);
+    std::lock_guard lock(hiddenMutex());
+    hiddenUnits() = std::move(units);
 }
 
 void CrashSetReportingInternalFailure(bool on)
