@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr int LanguageCount = 4;
 constexpr int BlockSize = 10000;

@@ -10,18 +10,21 @@
 
 #include <iterator>
 
-namespace {
+namespace
+{
 
 // The caption names the four languages in their own words (two blanks before "Lengua").
 const char *const Caption = "Language / Sprache / Langue /  Lengua";
 
 // Item order of RadioGroup and the language offset that each item selects.
-constexpr int ItemOffsets[] = {EnglishOffset, GermanOffset, FrenchOffset, SpanishOffset};
+constexpr int ItemOffsets[] = { EnglishOffset, GermanOffset, FrenchOffset, SpanishOffset };
 
 } // namespace
 
 TLanguageSelectionForm::TLanguageSelectionForm(QWidget *parent)
-    : QDialog(parent), RadioGroup(new TRadioGroup(this)), OKButton(new QPushButton(this))
+    : QDialog(parent)
+    , RadioGroup(new TRadioGroup(this))
+    , OKButton(new QPushButton(this))
 {
     setObjectName(QStringLiteral("LanguageSelectionForm"));
     setWindowTitle(QString::fromUtf8(Caption));
@@ -30,8 +33,8 @@ TLanguageSelectionForm::TLanguageSelectionForm(QWidget *parent)
 
     RadioGroup->setObjectName(QStringLiteral("RadioGroup"));
     RadioGroup->setTitle(QString::fromUtf8(Caption));
-    RadioGroup->setItems({QStringLiteral("English"), QStringLiteral("Deutsch"), QString::fromUtf8("Français"),
-                          QString::fromUtf8("Español")});
+    RadioGroup->setItems({ QStringLiteral("English"), QStringLiteral("Deutsch"),
+        QString::fromUtf8("Français"), QString::fromUtf8("Español") });
     RadioGroup->setItemIndex(0);
 
     OKButton->setObjectName(QStringLiteral("OKButton"));

@@ -5,7 +5,9 @@
 #include <QVBoxLayout>
 
 TRadioGroup::TRadioGroup(QWidget *parent)
-    : QGroupBox(parent), m_buttons(new QButtonGroup(this)), m_layout(new QVBoxLayout(this))
+    : QGroupBox(parent)
+    , m_buttons(new QButtonGroup(this))
+    , m_layout(new QVBoxLayout(this))
 {
     m_buttons->setExclusive(true);
     // idToggled fires for the button losing the check and for the one gaining it;

@@ -15,8 +15,8 @@ public:
 
     QStringList items() const;
     void setItems(const QStringList &items); // keeps the item index when it still exists
-    int itemIndex() const;                   // -1 when none is checked
-    void setItemIndex(int index);            // -1 unchecks all
+    int itemIndex() const; // -1 when none is checked
+    void setItemIndex(int index); // -1 unchecks all
 
 signals:
     void itemIndexChanged(int index); // user or program change

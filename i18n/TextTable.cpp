@@ -8,7 +8,8 @@
 
 int LanguageOffset = 0;
 
-namespace {
+namespace
+{
 
 constexpr int BlockSize = 10000;
 
@@ -35,8 +36,8 @@ QString TextTableEntry(int number)
     }
     const TextTableRow *begin = TextTableRows;
     const TextTableRow *end = TextTableRows + TextTableRowCount;
-    const auto row = std::lower_bound(begin, end, number,
-                                      [](const TextTableRow &r, int n) { return r.number < n; });
+    const auto row
+        = std::lower_bound(begin, end, number, [](const TextTableRow &r, int n) { return r.number < n; });
     if (row == end || row->number != number)
         return {};
     return QString::fromUtf8(row->text);

@@ -27,7 +27,8 @@
 #include <algorithm>
 #include <functional>
 
-namespace {
+namespace
+{
 
 constexpr int PackedShift = 65536;
 

@@ -12,7 +12,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 class LanguageSelectionFormTest : public ::testing::Test
 {
@@ -66,7 +67,7 @@ TEST_F(LanguageSelectionFormTest, IsLaidOutAsDesigned)
     EXPECT_EQ(dialog.RadioGroup->objectName(), "RadioGroup");
     EXPECT_EQ(dialog.RadioGroup->title(), caption);
     EXPECT_EQ(dialog.RadioGroup->items(),
-              QStringList({"English", "Deutsch", QString::fromUtf8("Français"), QString::fromUtf8("Español")}));
+        QStringList({ "English", "Deutsch", QString::fromUtf8("Français"), QString::fromUtf8("Español") }));
     EXPECT_EQ(dialog.RadioGroup->itemIndex(), 0);
     EXPECT_EQ(dialog.OKButton->objectName(), "OKButton");
     EXPECT_EQ(dialog.OKButton->text(), "OK");
@@ -82,7 +83,10 @@ TEST_F(LanguageSelectionFormTest, MouseChoiceSetsTheOffsetOfEachItem)
         int offset;
     };
     const Case cases[] = {
-        {"Français", FrenchOffset}, {"English", EnglishOffset}, {"Deutsch", GermanOffset}, {"Español", SpanishOffset},
+        { "Français", FrenchOffset },
+        { "English", EnglishOffset },
+        { "Deutsch", GermanOffset },
+        { "Español", SpanishOffset },
     };
     for (const Case &c : cases) {
         LanguageOffset = -1;
@@ -104,10 +108,10 @@ TEST_F(LanguageSelectionFormTest, KeyboardArrowsAndEnterChoose)
         int offset;
     };
     const Case cases[] = {
-        {{Qt::Key_Return}, EnglishOffset},
-        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter}, FrenchOffset},
-        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, SpanishOffset},
-        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return}, GermanOffset},
+        { { Qt::Key_Return }, EnglishOffset },
+        { { Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter }, FrenchOffset },
+        { { Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return }, SpanishOffset },
+        { { Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return }, GermanOffset },
     };
     for (const Case &c : cases) {
         LanguageOffset = -1;
@@ -130,8 +134,8 @@ TEST_F(LanguageSelectionFormTest, KeyboardArrowsAndEnterChoose)
 TEST_F(LanguageSelectionFormTest, ClosingWithoutOkLeavesTheOffset)
 {
     const std::pair<const char *, std::function<void(TLanguageSelectionForm &)>> ways[] = {
-        {"close box", [](TLanguageSelectionForm &d) { d.windowHandle()->close(); }},
-        {"Escape", [](TLanguageSelectionForm &d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        { "close box", [](TLanguageSelectionForm &d) { d.windowHandle()->close(); } },
+        { "Escape", [](TLanguageSelectionForm &d) { QTest::keyClick(&d, Qt::Key_Escape); } },
     };
     for (const auto &[name, close] : ways) {
         LanguageOffset = -1;

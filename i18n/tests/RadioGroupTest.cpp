@@ -1,5 +1,5 @@
-#include "QStringPrinter.h"
 #include "RadioGroup.h"
+#include "QStringPrinter.h"
 
 #include <QApplication>
 #include <QRadioButton>
@@ -7,7 +7,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QList<int> emitted(const QSignalSpy &spy)
 {
@@ -31,8 +32,8 @@ TEST(RadioGroupTest, ItemIndexFollowsProgramChangesAndReportsEachOnce)
     QSignalSpy changed(&group, &TRadioGroup::itemIndexChanged);
     EXPECT_EQ(group.itemIndex(), -1);
 
-    group.setItems({"a", "b", "c"});
-    EXPECT_EQ(group.items(), QStringList({"a", "b", "c"}));
+    group.setItems({ "a", "b", "c" });
+    EXPECT_EQ(group.items(), QStringList({ "a", "b", "c" }));
     EXPECT_EQ(group.itemIndex(), -1);
 
     struct Step {
@@ -40,7 +41,8 @@ TEST(RadioGroupTest, ItemIndexFollowsProgramChangesAndReportsEachOnce)
         int expected;
     };
     // Setting the index it already has, or an index out of range, must behave sensibly.
-    const Step steps[] = {{1, 1}, {1, 1}, {2, 2}, {-1, -1}, {-1, -1}, {0, 0}, {7, -1}, {2, 2}};
+    const Step steps[]
+        = { { 1, 1 }, { 1, 1 }, { 2, 2 }, { -1, -1 }, { -1, -1 }, { 0, 0 }, { 7, -1 }, { 2, 2 } };
     QList<int> expectedSignals;
     int current = -1;
     for (const Step &s : steps) {
@@ -56,23 +58,23 @@ TEST(RadioGroupTest, ItemIndexFollowsProgramChangesAndReportsEachOnce)
 TEST(RadioGroupTest, SetItemsKeepsTheIndexWhileItStillExists)
 {
     TRadioGroup group;
-    group.setItems({"a", "b", "c"});
+    group.setItems({ "a", "b", "c" });
     group.setItemIndex(1);
     QSignalSpy changed(&group, &TRadioGroup::itemIndexChanged);
 
-    group.setItems({"A", "B", "C"}); // same count: texts only
+    group.setItems({ "A", "B", "C" }); // same count: texts only
     EXPECT_EQ(group.itemIndex(), 1);
-    group.setItems({"A", "B", "C", "D"});
+    group.setItems({ "A", "B", "C", "D" });
     EXPECT_EQ(group.itemIndex(), 1);
-    group.setItems({"x", "y"});
+    group.setItems({ "x", "y" });
     EXPECT_EQ(group.itemIndex(), 1);
     EXPECT_TRUE(changed.isEmpty());
-    EXPECT_EQ(group.items(), QStringList({"x", "y"}));
+    EXPECT_EQ(group.items(), QStringList({ "x", "y" }));
     EXPECT_EQ(group.findChildren<QRadioButton *>().size(), 2);
 
-    group.setItems({"only"}); // the checked item goes away
+    group.setItems({ "only" }); // the checked item goes away
     EXPECT_EQ(group.itemIndex(), -1);
-    EXPECT_EQ(emitted(changed), QList<int>({-1}));
+    EXPECT_EQ(emitted(changed), QList<int>({ -1 }));
 
     group.setItems({});
     EXPECT_TRUE(group.items().isEmpty());
@@ -80,7 +82,7 @@ TEST(RadioGroupTest, SetItemsKeepsTheIndexWhileItStillExists)
     EXPECT_EQ(group.itemIndex(), -1);
 
     // Buttons created again after shrinking are exclusive like the first ones.
-    group.setItems({"p", "q", "r"});
+    group.setItems({ "p", "q", "r" });
     group.setItemIndex(2);
     group.setItemIndex(0);
     int checked = 0;
@@ -93,7 +95,7 @@ TEST(RadioGroupTest, UserCanChooseWithMouseAndArrowKeys)
 {
     TRadioGroup group;
     group.setTitle("Type");
-    group.setItems({"Rod", "Cable", "Other"});
+    group.setItems({ "Rod", "Cable", "Other" });
     group.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&group));
     QSignalSpy changed(&group, &TRadioGroup::itemIndexChanged);
@@ -111,7 +113,7 @@ TEST(RadioGroupTest, UserCanChooseWithMouseAndArrowKeys)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
     EXPECT_EQ(group.itemIndex(), 0);
     EXPECT_EQ(QApplication::focusWidget(), buttonOf(group, "Rod"));
-    EXPECT_EQ(emitted(changed), QList<int>({1, 2, 1, 0}));
+    EXPECT_EQ(emitted(changed), QList<int>({ 1, 2, 1, 0 }));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
+#include "QStringPrinter.h"
 #include "RadioGroup.h"
 #include "TextTable.h"
 #include "TextTableTesting.h"
 #include "Translator.h"
-#include "QStringPrinter.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,10 +25,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-namespace {
+namespace
+{
 
-template <typename T>
-T *tagged(T *object, const char *name, int tag)
+template <typename T> T *tagged(T *object, const char *name, int tag)
 {
     object->setObjectName(QString::fromLatin1(name));
     object->setProperty(TagProperty, tag);
@@ -94,28 +94,28 @@ public:
 
         typeGroup = add(tagged(new TRadioGroup, "TypeRadioGroup", 2949166));
         typeGroup->setTitle("Type");
-        typeGroup->setItems({"Rod", "Cable"});
+        typeGroup->setItems({ "Rod", "Cable" });
         typeGroup->setItemIndex(1);
         itemsGroup = add(tagged(new TRadioGroup, "ItemsOnlyRadioGroup", 46));
         itemsGroup->setTitle("Designed caption");
-        itemsGroup->setItems({"Rod", "Cable", "Third"});
+        itemsGroup->setItems({ "Rod", "Cable", "Third" });
 
         buzzer = add(tagged(new QComboBox, "BuzzerModeComboBox", 60));
-        buzzer->addItems({"OFF", "BEEP", "HUSH", "CONTINUOUS", "SURPLUS"});
+        buzzer->addItems({ "OFF", "BEEP", "HUSH", "CONTINUOUS", "SURPLUS" });
         buzzer->setCurrentIndex(2);
         groundFeeler = add(tagged(new QComboBox, "GroundFeelerModeComboBox", 22));
         groundFeeler->setEditable(true);
-        groundFeeler->addItems({"OFF", "ON", "AUTO"});
+        groundFeeler->addItems({ "OFF", "ON", "AUTO" });
         groundFeeler->setCurrentIndex(1);
         numbers = add(tagged(new QComboBox, "TimeComboBox", 0));
-        numbers->addItems({"5", "10", "15"});
+        numbers->addItems({ "5", "10", "15" });
         numbers->setCurrentIndex(1);
 
         tree = add(tagged(new QTreeWidget, "EquationTreeView", 1));
-        tree->setHeaderLabels({"Name", "Fixed", "Meter"});
-        tree->setProperty("ColumnTags", QVariantList{41, 0, 43});
+        tree->setHeaderLabels({ "Name", "Fixed", "Meter" });
+        tree->setProperty("ColumnTags", QVariantList { 41, 0, 43 });
         table = add(tagged(new QTableWidget(0, 2), "EquationTableView", 1));
-        table->setProperty("ColumnTags", QVariantList{50, 51});
+        table->setProperty("ColumnTags", QVariantList { 50, 51 });
     }
 
     std::unique_ptr<QMenu> foreignMenu;
@@ -158,11 +158,12 @@ QMap<QString, QString> captions(TestForm &form)
         shown[box->objectName()] = box->title();
     shown["TypeRadioGroup.items"] = form.typeGroup->items().join('|');
     shown["ItemsOnlyRadioGroup.items"] = form.itemsGroup->items().join('|');
-    for (QComboBox *combo : {form.buzzer, form.groundFeeler, form.numbers}) {
+    for (QComboBox *combo : { form.buzzer, form.groundFeeler, form.numbers }) {
         QStringList items;
         for (int i = 0; i < combo->count(); ++i)
             items << combo->itemText(i);
-        shown[combo->objectName()] = items.join('|') + QString(" @%1 ").arg(combo->currentIndex()) + combo->currentText();
+        shown[combo->objectName()]
+            = items.join('|') + QString(" @%1 ").arg(combo->currentIndex()) + combo->currentText();
     }
     QStringList treeHeader;
     for (int c = 0; c < form.tree->columnCount(); ++c)
@@ -192,88 +193,88 @@ TEST_F(TranslateFormTest, TranslatesEveryTaggedComponentByItsKind)
         QMap<QString, QString> captions;
     };
     const Expectation expectations[] = {
-        {EnglishOffset,
-         {
-             {"title", "Application Software for Vetu"},
-             {"File1", "File"},
-             {"Exit1", "Exit"},
-             {"Help1", "Help"},
-             {"OnlineHelpMenuItem", "Online Help"},
-             {"MissingMenuItem", ""},
-             {"UntaggedMenuItem", "Untagged"},
-             {"DeleteEntry1", "Delete Equation"},
-             {"ToolsMenu", "Info"},
-             {"ForeignMenu", "Equations"},
-             {"ForeignItem", "Print List"},
-             {"tab0", "General Settings"},
-             {"tab1", "Velocity Measuring"},
-             {"tab2", "Plain"},
-             {"Label22", "Mode:"},
-             {"Label27", "minutes"},
-             {"EmptyLabel", "Default Measuring Mode"},
-             {"MissingLabel", "Designed:"},
-             {"UntaggedLabel", "Keep me:"},
-             {"SaveGeneralSettingsButton", "Save Settings"},
-             {"MissingButton", "Designed"},
-             {"BuzzerCheckBox", "Buzzer:"},
-             {"CableRadioButton", "Cable"},
-             {"MeasuringModeGroupBox", "Measuring Mode"},
-             {"UntaggedGroupBox", "Untouched"},
-             {"TypeRadioGroup", "Type"},
-             {"TypeRadioGroup.items", "Rod|Cable"},
-             {"ItemsOnlyRadioGroup", "Designed caption"},
-             {"ItemsOnlyRadioGroup.items", "Rod|Cable|Third"},
-             {"BuzzerModeComboBox", "OFF|ON|QUIET|CONTINUOUS|SURPLUS @2 QUIET"},
-             {"GroundFeelerModeComboBox", "OFF|ON|AUTO @1 ON"},
-             {"TimeComboBox", "5|10|15 @1 10"},
-             {"tree", "Configuration Name|Fixed|Serialnumber Meter"},
-             {"table", "Equations|Frequency Range"},
-         }},
-        {GermanOffset,
-         {
-             {"title", "Bediensoftware Vetu"},
-             {"File1", "Datei"},
-             {"Exit1", "Beenden"},
-             {"Help1", "Hilfe"},
-             {"OnlineHelpMenuItem", "Online Hilfe"},
-             {"MissingMenuItem", ""},
-             {"UntaggedMenuItem", "Untagged"},
-             {"DeleteEntry1", QString::fromUtf8("Gleichung löschen")},
-             {"ToolsMenu", "Info"},
-             {"ForeignMenu", "Gleichungen"},
-             {"ForeignItem", "Liste drucken"},
-             {"tab0", "Allgemeine Einstellungen"},
-             {"tab1", "Geschwindigkeitsmessung"},
-             {"tab2", "Plain"},
-             {"Label22", "Modus:"},
-             {"Label27", "Minuten"},
-             {"EmptyLabel", "Standard-Messmodus"},
-             {"MissingLabel", "Designed:"},
-             {"UntaggedLabel", "Keep me:"},
-             {"SaveGeneralSettingsButton", "Einstellungen speichern"},
-             {"MissingButton", "Designed"},
-             {"BuzzerCheckBox", "Summer:"},
-             {"CableRadioButton", "Kabel"},
-             {"MeasuringModeGroupBox", "Messmodus"},
-             {"UntaggedGroupBox", "Untouched"},
-             {"TypeRadioGroup", "Typ"},
-             {"TypeRadioGroup.items", "Stange|Kabel"},
-             {"ItemsOnlyRadioGroup", "Designed caption"},
-             {"ItemsOnlyRadioGroup.items", "Stange|Kabel|Third"},
-             {"BuzzerModeComboBox", "AUS|EIN|RUHE|DAUER|SURPLUS @2 RUHE"},
-             {"GroundFeelerModeComboBox", "AUS|EIN|AUTO @1 EIN"},
-             {"TimeComboBox", "5|10|15 @1 10"},
-             {"tree", "Konfigurationsname|Fixed|Seriennummer Messflügel"},
-             {"table", "Gleichungen|Frequenzbereich"},
-         }},
-        {FrenchOffset,
-         {
-             {"tab0", QString::fromUtf8("Paramètres généraux")},
-             {"Label22", "Mode:"},
-             {"TypeRadioGroup.items", QString::fromUtf8("Perche|Câble")},
-             {"BuzzerModeComboBox", QString::fromUtf8("OFF|ON|REPOS|DURÉE|SURPLUS @2 REPOS")},
-             {"OnlineHelpMenuItem", "Aide en ligne"},
-         }},
+        { EnglishOffset,
+            {
+                { "title", "Application Software for Vetu" },
+                { "File1", "File" },
+                { "Exit1", "Exit" },
+                { "Help1", "Help" },
+                { "OnlineHelpMenuItem", "Online Help" },
+                { "MissingMenuItem", "" },
+                { "UntaggedMenuItem", "Untagged" },
+                { "DeleteEntry1", "Delete Equation" },
+                { "ToolsMenu", "Info" },
+                { "ForeignMenu", "Equations" },
+                { "ForeignItem", "Print List" },
+                { "tab0", "General Settings" },
+                { "tab1", "Velocity Measuring" },
+                { "tab2", "Plain" },
+                { "Label22", "Mode:" },
+                { "Label27", "minutes" },
+                { "EmptyLabel", "Default Measuring Mode" },
+                { "MissingLabel", "Designed:" },
+                { "UntaggedLabel", "Keep me:" },
+                { "SaveGeneralSettingsButton", "Save Settings" },
+                { "MissingButton", "Designed" },
+                { "BuzzerCheckBox", "Buzzer:" },
+                { "CableRadioButton", "Cable" },
+                { "MeasuringModeGroupBox", "Measuring Mode" },
+                { "UntaggedGroupBox", "Untouched" },
+                { "TypeRadioGroup", "Type" },
+                { "TypeRadioGroup.items", "Rod|Cable" },
+                { "ItemsOnlyRadioGroup", "Designed caption" },
+                { "ItemsOnlyRadioGroup.items", "Rod|Cable|Third" },
+                { "BuzzerModeComboBox", "OFF|ON|QUIET|CONTINUOUS|SURPLUS @2 QUIET" },
+                { "GroundFeelerModeComboBox", "OFF|ON|AUTO @1 ON" },
+                { "TimeComboBox", "5|10|15 @1 10" },
+                { "tree", "Configuration Name|Fixed|Serialnumber Meter" },
+                { "table", "Equations|Frequency Range" },
+            } },
+        { GermanOffset,
+            {
+                { "title", "Bediensoftware Vetu" },
+                { "File1", "Datei" },
+                { "Exit1", "Beenden" },
+                { "Help1", "Hilfe" },
+                { "OnlineHelpMenuItem", "Online Hilfe" },
+                { "MissingMenuItem", "" },
+                { "UntaggedMenuItem", "Untagged" },
+                { "DeleteEntry1", QString::fromUtf8("Gleichung löschen") },
+                { "ToolsMenu", "Info" },
+                { "ForeignMenu", "Gleichungen" },
+                { "ForeignItem", "Liste drucken" },
+                { "tab0", "Allgemeine Einstellungen" },
+                { "tab1", "Geschwindigkeitsmessung" },
+                { "tab2", "Plain" },
+                { "Label22", "Modus:" },
+                { "Label27", "Minuten" },
+                { "EmptyLabel", "Standard-Messmodus" },
+                { "MissingLabel", "Designed:" },
+                { "UntaggedLabel", "Keep me:" },
+                { "SaveGeneralSettingsButton", "Einstellungen speichern" },
+                { "MissingButton", "Designed" },
+                { "BuzzerCheckBox", "Summer:" },
+                { "CableRadioButton", "Kabel" },
+                { "MeasuringModeGroupBox", "Messmodus" },
+                { "UntaggedGroupBox", "Untouched" },
+                { "TypeRadioGroup", "Typ" },
+                { "TypeRadioGroup.items", "Stange|Kabel" },
+                { "ItemsOnlyRadioGroup", "Designed caption" },
+                { "ItemsOnlyRadioGroup.items", "Stange|Kabel|Third" },
+                { "BuzzerModeComboBox", "AUS|EIN|RUHE|DAUER|SURPLUS @2 RUHE" },
+                { "GroundFeelerModeComboBox", "AUS|EIN|AUTO @1 EIN" },
+                { "TimeComboBox", "5|10|15 @1 10" },
+                { "tree", "Konfigurationsname|Fixed|Seriennummer Messflügel" },
+                { "table", "Gleichungen|Frequenzbereich" },
+            } },
+        { FrenchOffset,
+            {
+                { "tab0", QString::fromUtf8("Paramètres généraux") },
+                { "Label22", "Mode:" },
+                { "TypeRadioGroup.items", QString::fromUtf8("Perche|Câble") },
+                { "BuzzerModeComboBox", QString::fromUtf8("OFF|ON|REPOS|DURÉE|SURPLUS @2 REPOS") },
+                { "OnlineHelpMenuItem", "Aide en ligne" },
+            } },
     };
 
     for (const Expectation &e : expectations) {
@@ -282,7 +283,8 @@ TEST_F(TranslateFormTest, TranslatesEveryTaggedComponentByItsKind)
         TranslateForm(&form);
         const QMap<QString, QString> once = captions(form);
         for (auto it = e.captions.cbegin(); it != e.captions.cend(); ++it)
-            EXPECT_EQ(once.value(it.key()), it.value()) << "offset " << e.offset << ": " << qPrintable(it.key());
+            EXPECT_EQ(once.value(it.key()), it.value())
+                << "offset " << e.offset << ": " << qPrintable(it.key());
 
         // A second pass, as at the first start, changes nothing.
         TranslateForm(&form);
@@ -293,7 +295,7 @@ TEST_F(TranslateFormTest, TranslatesEveryTaggedComponentByItsKind)
 TEST_F(TranslateFormTest, RetranslatingIntoAnotherLanguageKeepsColonsAndSelections)
 {
     TestForm form;
-    for (int offset : {GermanOffset, EnglishOffset, SpanishOffset, GermanOffset}) {
+    for (int offset : { GermanOffset, EnglishOffset, SpanishOffset, GermanOffset }) {
         LanguageOffset = offset;
         TranslateForm(&form);
     }
@@ -314,8 +316,8 @@ TEST_F(TranslateFormTest, TranslationIsNotAnEditOfTheLists)
         std::vector<std::unique_ptr<QSignalSpy>> spies;
     };
     std::vector<Watched> watched;
-    for (QComboBox *combo : {form.buzzer, form.groundFeeler}) {
-        Watched w{combo, {}};
+    for (QComboBox *combo : { form.buzzer, form.groundFeeler }) {
+        Watched w { combo, {} };
         w.spies.push_back(std::make_unique<QSignalSpy>(combo, &QComboBox::currentIndexChanged));
         w.spies.push_back(std::make_unique<QSignalSpy>(combo, &QComboBox::currentTextChanged));
         w.spies.push_back(std::make_unique<QSignalSpy>(combo, &QComboBox::editTextChanged));
@@ -332,7 +334,8 @@ TEST_F(TranslateFormTest, TranslationIsNotAnEditOfTheLists)
 
     for (const Watched &w : watched) {
         for (const auto &spy : w.spies)
-            EXPECT_EQ(spy->count(), 0) << qPrintable(w.combo->objectName()) << " " << spy->signal().constData();
+            EXPECT_EQ(spy->count(), 0)
+                << qPrintable(w.combo->objectName()) << " " << spy->signal().constData();
     }
     EXPECT_EQ(typeChanged.count(), 0);
     EXPECT_EQ(form.groundFeeler->currentText(), "EIN");
@@ -358,16 +361,16 @@ TEST_F(TranslateFormTest, Tag0LeavesEveryKindOfComponentAsDesigned)
     auto *box = new QGroupBox("Box", &form);
     auto *group = new TRadioGroup(&form);
     group->setTitle("Group");
-    group->setItems({"a", "b"});
+    group->setItems({ "a", "b" });
     auto *combo = new QComboBox(&form);
-    combo->addItems({"x", "y"});
+    combo->addItems({ "x", "y" });
     auto *tree = new QTreeWidget(&form);
-    tree->setHeaderLabels({"h"});
-    tree->setProperty("ColumnTags", QVariantList{41});
+    tree->setHeaderLabels({ "h" });
+    tree->setProperty("ColumnTags", QVariantList { 41 });
     auto *menu = new QMenu("Menu", &form);
     QAction *action = menu->addAction("Action");
     // Some carry an explicit 0, the others no Tag at all.
-    for (QObject *o : std::initializer_list<QObject *>{label, button, check, group, combo, action})
+    for (QObject *o : std::initializer_list<QObject *> { label, button, check, group, combo, action })
         o->setProperty(TagProperty, 0);
 
     TranslateForm(&form);
@@ -380,7 +383,7 @@ TEST_F(TranslateFormTest, Tag0LeavesEveryKindOfComponentAsDesigned)
     EXPECT_EQ(radio->text(), "Radio");
     EXPECT_EQ(box->title(), "Box");
     EXPECT_EQ(group->title(), "Group");
-    EXPECT_EQ(group->items(), QStringList({"a", "b"}));
+    EXPECT_EQ(group->items(), QStringList({ "a", "b" }));
     EXPECT_EQ(combo->itemText(0), "x");
     EXPECT_EQ(tree->headerItem()->text(0), "h");
     EXPECT_EQ(menu->title(), "Menu");
@@ -395,11 +398,12 @@ TEST_F(TranslateFormTest, TranslateItemsKeepsLengthAndDesignedSurplus)
         QStringList translated;
     };
     const Case cases[] = {
-        {10, {"a", "b", "c", "d"}, {"Pulse Mode", "Time Mode", "Integration Mode", "Integration Mode with Remaining Term"}},
-        {22, {"a", "b", "c", "d", "e"}, {"OFF", "ON", "AUTO", "d", "e"}},
-        {0, {"a", "b"}, {"a", "b"}},
-        {91, {"a", "b"}, {"Online Help", "b"}},
-        {22, {}, {}},
+        { 10, { "a", "b", "c", "d" },
+            { "Pulse Mode", "Time Mode", "Integration Mode", "Integration Mode with Remaining Term" } },
+        { 22, { "a", "b", "c", "d", "e" }, { "OFF", "ON", "AUTO", "d", "e" } },
+        { 0, { "a", "b" }, { "a", "b" } },
+        { 91, { "a", "b" }, { "Online Help", "b" } },
+        { 22, {}, {} },
     };
     LanguageOffset = EnglishOffset;
     for (const Case &c : cases) {
