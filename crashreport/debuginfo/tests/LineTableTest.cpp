@@ -70,12 +70,6 @@ std::string selfPath()
     return fs::read_symlink("/proc/self/exe").string();
 }
 
-std::vector<std::uint8_t> readBytes(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string run(const std::string &command)
 {
     std::string out;
@@ -95,9 +89,10 @@ protected:
     {
         dir = fs::temp_directory_path() / ("crash_linetable_" + std::to_string(::getpid()));
         fs::create_directories(dir);
-        const std::string cmd = std::string(CRASH_LINETABLE_TOOL) + " " + selfPath() + " " + (dir / "table.bin").string();
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
-        bytes = readBytes(dir / "table.bin");
+        // Written at build time into this program's data block.
+        auto stream = FindCrashDataStream(selfPath(), CrashDataLineTableTag);
+        ASSERT_TRUE(stream.has_value());
+        bytes = *stream;
     }
     static void TearDownTestSuite()
     {
@@ -229,17 +224,9 @@ TEST_F(LineTableOfThisProgram, AgreesWithDwarfForThisProgram)
 
 TEST_F(LineTableOfThisProgram, StrippedProgramStillReportsUnitProcedureAndLine)
 {
-    // The table goes into the options data block of a copy whose DWARF is stripped.
-    TCrashDataBlock block;
-    block.streams.push_back({CrashDataLineTableTag, bytes});
-    const std::vector<std::uint8_t> section = BuildCrashDataBlock(block);
-    {
-        std::ofstream out(dir / "block.bin", std::ios::binary);
-        out.write(reinterpret_cast<const char *>(section.data()), static_cast<std::streamsize>(section.size()));
-    }
+    // Without its DWARF the program still has its data block, and the line table in it.
     const fs::path stripped = dir / "stripped_program";
-    const std::string cmd = "objcopy --strip-debug --remove-section=.crdata --add-section .crdata=" + (dir / "block.bin").string()
-                            + " " + selfPath() + " " + stripped.string();
+    const std::string cmd = "objcopy --strip-debug " + selfPath() + " " + stripped.string();
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     ASSERT_EQ(run("readelf -S " + stripped.string() + " | grep -c debug_info"), "0\n");
 
