@@ -184,6 +184,14 @@ void addAssembler(TXMLItem *doc, const std::string &part)
     }
 }
 
+// "------------------   ------...": the line above the dump lines.
+bool isDumpDashLine(const std::string &line)
+{
+    const std::size_t gap = line.find("   ");
+    return gap != std::string::npos && gap > 0 && onlyOf(line.substr(0, gap), '-')
+        && line.size() > gap + 3 && onlyOf(line.substr(gap + 3), '-');
+}
+
 void addCpu(TXMLItem *doc, const std::string &part)
 {
     TXMLItem *registers = doc->addChild("Registers");
@@ -191,25 +199,27 @@ void addCpu(TXMLItem *doc, const std::string &part)
     TXMLItem *dump = doc->addChild("MemoryDump");
     bool inDump = false;
     for (const std::string &line : splitLines(part)) {
-        if (line.rfind("------------------   ", 0) == 0) {
+        if (isDumpDashLine(line)) {
             inDump = true;
             continue;
         }
         if (!inDump) {
-            // "EAX: 00000000   EDI: 00000000"
-            for (std::size_t pos = 0; pos + 5 <= line.size();) {
+            // "EAX: 00000000   EDI: 00000000"; names are up to three characters.
+            for (std::size_t pos = 0; pos < line.size();) {
                 const std::size_t colon = line.find(": ", pos);
-                if (colon == std::string::npos || colon < pos + 3 || colon - pos > 3)
+                if (colon == std::string::npos || colon == pos || colon - pos > 3)
                     break;
-                const std::string name = line.substr(colon - 3, 3);
+                const std::string name = trim(line.substr(pos, colon - pos));
                 std::size_t end = line.find("   ", colon + 2);
                 if (end == std::string::npos)
                     end = line.size();
-                registers->addAttribute(name, trim(line.substr(colon + 2, end - colon - 2)));
+                if (!name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string::npos)
+                    registers->addAttribute(name, trim(line.substr(colon + 2, end - colon - 2)));
                 pos = end + 3;
             }
             continue;
         }
+        // "stack address: value   memory address: XX XX ... XX characters"
         const std::size_t gap = line.find("   ");
         const std::size_t colon1 = line.find(": ");
         if (gap == std::string::npos || colon1 == std::string::npos || colon1 > gap)
@@ -218,14 +228,16 @@ void addCpu(TXMLItem *doc, const std::string &part)
         s->addAttribute("Address", line.substr(0, colon1));
         s->addAttribute("Value", line.substr(colon1 + 2, gap - colon1 - 2));
         const std::string memory = line.substr(gap + 3);
-        const std::size_t colon2 = memory.find(": ");
+        const std::size_t colon2 = memory.find(':');
         if (colon2 == std::string::npos)
             continue;
-        const std::string rest = memory.substr(colon2 + 2); // " XX XX ... XX chars"
+        const std::size_t bytesStart = memory.find_first_not_of(' ', colon2 + 1);
+        if (bytesStart == std::string::npos)
+            continue;
         TXMLItem *m = dump->addChild("Line");
         m->addAttribute("Address", memory.substr(0, colon2));
-        m->addAttribute("Bytes", trim(rest.substr(0, std::min<std::size_t>(rest.size(), 48))));
-        m->addAttribute("Text", rest.size() > 49 ? rest.substr(49) : std::string());
+        m->addAttribute("Bytes", memory.substr(bytesStart, 47));
+        m->addAttribute("Text", memory.size() > bytesStart + 48 ? memory.substr(bytesStart + 48) : std::string());
     }
 }
 

@@ -88,6 +88,12 @@ struct ReportInput {
     std::vector<TCrashProcess> processes;
 
     std::vector<AssemblerLine> assembler;
+    // Ready-made lines from the disassembler (for example CrashAssemblerLines); when given they
+    // stand under the assembler title instead of lines made from `assembler`.
+    std::vector<std::string> assemblerLines;
+    // A ready-made CPU section, title included (for example CrashCpuLines with the 64-bit
+    // registers); when given it replaces the one made from `registers` and the dumps.
+    std::vector<std::string> cpuLines;
     std::optional<CpuRegisters> registers;
     // Raw dumps read by the capture side: 64 bytes from the stack pointer, 256 bytes from the
     // exception address. Shorter dumps (unreadable memory) are not printed.

@@ -121,8 +121,21 @@ CrashReportText TCrashReportBuilder::build(const ReportInput &in, const ReportOp
         r.processes = tableTitleOnly(m_texts.text(TextProcessesInformation));
     }
     if (options.logSections & LogSectionAssemblerCpu) {
-        r.assembler = "\r\n" + assemblerSection(in.assembler, m_texts);
-        r.cpu = "\r\n" + cpuSection(in, m_texts);
+        if (in.assemblerLines.empty()) {
+            r.assembler = "\r\n" + assemblerSection(in.assembler, m_texts);
+        } else {
+            r.assembler = "\r\n" + assemblerTitle(m_texts);
+            for (const std::string &line : in.assemblerLines)
+                if (!line.empty()) // an empty line would end the section for readers
+                    r.assembler += line + "\r\n";
+        }
+        if (in.cpuLines.empty()) {
+            r.cpu = "\r\n" + cpuSection(in, m_texts);
+        } else {
+            r.cpu = "\r\n";
+            for (const std::string &line : in.cpuLines)
+                r.cpu += line + "\r\n";
+        }
     } else {
         r.assembler = assemblerTitle(m_texts);
         r.cpu = "\r\n\r\n" + registersTitle(m_texts);

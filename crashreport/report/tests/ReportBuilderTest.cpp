@@ -1,3 +1,4 @@
+#include "CrashDisassembler.h"
 #include "ReportFixture.h"
 #include "ReportItems.h"
 #include "TLogItem.h"
@@ -233,4 +234,45 @@ TEST(ReportBuilder, SectionInsertedAfterTheGeneralPart)
     EXPECT_EQ(readReportItem(r.report, "8.1"), "Clicked save twice");
     EXPECT_EQ(readReportItem(r.report, "7.6"), "Yes");
     EXPECT_EQ(splitReportParts(r.report).general, r.general);
+}
+
+TEST(ReportBuilder, ShowFlagsAndTextsComeFromTheOptions)
+{
+    ReportFixture f;
+    f.crashOptions.setReportFields(AllReportFields & ~std::uint64_t(1)); // bit 0: Start Date
+    f.crashOptions.setStackFlags(0);
+    f.crashOptions.setLogSections(0);
+    f.crashOptions.setText(TextApplication, "Anwendung");
+    f.options = reportOptionsFrom(f.crashOptions);
+    const std::string report = f.build().report;
+    EXPECT_EQ(readReportItem(report, "1.1"), std::nullopt);
+    EXPECT_EQ(readReportItem(report, "1.3"), "1.04.1");
+    EXPECT_NE(report.find("Anwendung:\r\n"), std::string::npos);
+    EXPECT_EQ(report.find("QObject::event"), std::string::npos);
+    EXPECT_NE(report.find("Modules Information:\r\n" + std::string(20, '-') + "\r\n\r\n"), std::string::npos);
+
+    f.crashOptions.setReportFields(AllReportFields & ~(std::uint64_t(1) << 47));
+    f.input.customData = { { "Key", "Value" } };
+    EXPECT_EQ(TCrashReportBuilder(f.texts, f.clock).build(f.input, reportOptionsFrom(f.crashOptions)).custom, "");
+}
+
+TEST(ReportBuilder, ReadyMadeAssemblerAndCpuLinesOfTheDisassembler)
+{
+    ReportFixture f;
+    TCrashCpuContext context;
+    context.valid = true;
+    context.rax = 0x1122334455667788;
+    std::vector<std::uint8_t> stackBytes(256, 0x41);
+    context.rsp = reinterpret_cast<std::uintptr_t>(stackBytes.data());
+    const std::uint64_t code = reinterpret_cast<std::uintptr_t>(&readReportItem);
+    f.input.cpuLines = CrashCpuLines(context, code);
+    f.input.assemblerLines = CrashAssemblerLines(CrashDisassembleAround(code));
+    f.input.customData = { { "Key", "Value" } };
+    const CrashReportText r = f.build();
+    EXPECT_NE(r.cpu.find("RAX: 1122334455667788"), std::string::npos);
+    const ReportParts p = splitReportParts(r.report);
+    EXPECT_EQ(p.assembler, r.assembler);
+    EXPECT_EQ(p.cpu, r.cpu);
+    EXPECT_EQ(p.custom, r.custom);
+    EXPECT_EQ(r.report.find("\r\n\r\n\r\n\r\n"), std::string::npos);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A report built from fixed inputs: the same bytes on every machine and every run.
 
-#include "EnglishTexts.h"
+#include "CrashModuleOptions.h"
+#include "OptionsReportTexts.h"
 #include "ReportClock.h"
 #include "ReportInput.h"
 #include "TCrashReportBuilder.h"
@@ -65,7 +66,8 @@ inline TCrashStackEntry entry(std::uint8_t kind, TCrashModulePtr module, std::ui
 }
 
 struct ReportFixture {
-    EnglishTexts texts;
+    TCrashModuleOptions crashOptions; // the default (English) texts
+    OptionsReportTexts texts { crashOptions };
     FixedReportClock clock { FixedNow, FixedOffset };
     FixedThreads threads;
     TCrashStackList stack;
