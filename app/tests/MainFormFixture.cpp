@@ -24,6 +24,20 @@ QByteArray EnglishConfigurationIni()
     return TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000"});
 }
 
+void TypeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        const Qt::Key key = c.unicode() < 0x80 && c.isLetterOrNumber() ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
+    }
+}
+
+void ClickRadioButton(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
+}
+
 LanguageDialogAnswerer::LanguageDialogAnswerer(int item) : m_item(item)
 {
     m_timer.setInterval(5);
@@ -43,7 +57,7 @@ void LanguageDialogAnswerer::poll()
     }
     const QList<QRadioButton *> buttons = dialog->RadioGroup->findChildren<QRadioButton *>();
     if (m_item < buttons.size())
-        QTest::mouseClick(buttons.at(m_item), Qt::LeftButton);
+        ClickRadioButton(buttons.at(m_item));
     QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
 }
 
@@ -51,13 +65,18 @@ void MainFormTest::start()
 {
     form = std::make_unique<TMainForm>(device.path());
     form->show();
+    // An active window, so that the focus moves as it does for the user.
+    if (form->isVisible()) {
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
 }
 
 void MainFormTest::retype(QLineEdit *field, const QString &text)
 {
     // Some fields filter caret and delete keys, so the old text goes without keys.
     field->clear();
-    QTest::keyClicks(field, text);
+    TypeText(field, text);
 }
 
 void MainFormTest::pick(QComboBox *list, int index)

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+class QAbstractButton;
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,6 +16,11 @@
 // The sample device file and a "Configuration.ini" with English chosen.
 QByteArray SampleDeviceFile();
 QByteArray EnglishConfigurationIni();
+
+// Types text as key presses carrying the characters, whatever keyboard would produce them.
+void TypeText(QWidget *widget, const QString &text);
+// Clicks a radio button on its indicator, where a click always lands on the button.
+void ClickRadioButton(QAbstractButton *button);
 
 // Answers the language dialog, when it appears, by clicking item `item` and OK.
 // item -1: close the dialog by its close box instead.

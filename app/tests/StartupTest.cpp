@@ -42,6 +42,7 @@ TEST_P(MissingDeviceFileTest, ShowsTheGermanMessageAndEndsWithoutWritingAnything
     if (c.withConfigurationIni)
         device.writeFile(QStringLiteral("Configuration.ini"), EnglishConfigurationIni());
     const QStringList before = QDir(device.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    LanguageOffset = 0; // as at the start of the program
 
     boxes.answer(QMessageBox::Ok);
     start();
