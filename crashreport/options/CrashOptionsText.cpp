@@ -153,13 +153,6 @@ bool ApplyKey(TCrashOptionsFile &file, std::map<std::uint32_t, TCrashExceptionFi
     }
     CRASH_MODULE_OPTION_FIELDS(CRASH_PARSE_FIELD)
 #undef CRASH_PARSE_FIELD
-    if (key == "Active") {
-        std::uint8_t v = 0;
-        if (!ParseValue(value, v, error))
-            return false;
-        options.setActive(v != 0);
-        return true;
-    }
     if (key == "LeakUseMainOptions")
         return ParseValue(value, file.leakUseMainOptions, error);
     if (key == "MailMessage" || key == "TextSetName") {

@@ -12,7 +12,7 @@
 //   Filter.1.Message = Not enough memory.
 //   Filter.1.HandlerKind = 2
 //
-// Keys are the option names (LogActive ... ZipPassword, Active, MailMessage,
+// Keys are the stored option names (LogActive ... ZipPassword, MailMessage,
 // TextSetName), "Text.<id>" for id 0..157, "Filter.<n>.<Active|Class|Message|
 // DialogOverride|HandlerKind|FilterAction|Spare>" (filters in order of n) and
 // "LeakUseMainOptions" (a byte of the block header). Numbers are decimal or
