@@ -32,9 +32,21 @@ QString NotRemovedMessage(const QString &name)
         + QStringLiteral(" could not be removed\r\nPlease contact Fennik service");
 }
 
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
 bool SameNameIgnoringCase(const QByteArray &entry, const char *name)
 {
-    return qstricmp(entry.constData(), name) == 0;
+    const qsizetype length = qsizetype(qstrlen(name));
+    if (entry.size() != length)
+        return false;
+    for (qsizetype i = 0; i < length; ++i) {
+        if (AsciiLower(entry[i]) != AsciiLower(name[i]))
+            return false;
+    }
+    return true;
 }
 
 class FileDescriptor {
