@@ -3,6 +3,7 @@
 #include "LogXml.h"
 
 #include <cerrno>
+#include <exception>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,7 +49,12 @@ bool writeAll(int fd, const std::string &data)
 
 TLogFile::TLogFile(std::string fileName, bool readOnly) : m_fileName(std::move(fileName)), m_readOnly(readOnly)
 {
-    read();
+    try {
+        read();
+    } catch (const std::exception &e) { // a log too large for the memory left
+        m_reports.clear();
+        m_error = "Cannot read \"" + m_fileName + "\": " + e.what();
+    }
 }
 
 std::vector<std::string> TLogFile::splitLogText(std::string text)

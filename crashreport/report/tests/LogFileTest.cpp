@@ -1,4 +1,5 @@
 #include "LogFileName.h"
+#include "LogSaving.h"
 #include "ReportFixture.h"
 #include "TLogFile.h"
 
@@ -382,4 +383,36 @@ TEST(LogFileName, FallsBackWhenTheFolderCannotBeWritten)
         return std::nullopt;
     };
     EXPECT_EQ(chooseLogFileName(rules, badEnv), dir.file("plainfile/sub") + "/vetu-config.crashlog");
+}
+
+TEST(LogFile, SavingAReportAsTheOptionsSay)
+{
+    TempFolder dir;
+    const std::string name = dir.file("opt.crashlog");
+    TCrashModuleOptions options;
+    options.setReportsToKeep(2);
+    for (int n = 1; n <= 3; ++n) {
+        const LogSaveResult r = saveReportToLog(options, name, report(n), "1.04.1");
+        EXPECT_TRUE(r.saved) << r.error;
+    }
+    EXPECT_EQ(TLogFile(name).count(), 2u);
+
+    // Another program version: with the version bit the old log goes first.
+    options.setLogSections(options.logSections() | 0x04);
+    const LogSaveResult r = saveReportToLog(options, name, report(4), "2.0");
+    EXPECT_TRUE(r.saved);
+    EXPECT_EQ(TLogFile(name).count(), 1u);
+
+    // Without KeepLogFile nothing is written, but the whole log is still there to send.
+    options.setKeepLogFile(0);
+    const LogSaveResult kept = saveReportToLog(options, name, report(5), "1.04.1");
+    EXPECT_FALSE(kept.saved);
+    EXPECT_TRUE(kept.error.empty());
+    EXPECT_EQ(TLogFile::splitLogText(kept.wholeLog).size(), 2u);
+    EXPECT_EQ(TLogFile(name).count(), 1u);
+
+    options.setKeepLogFile(1);
+    const LogSaveResult failed = saveReportToLog(options, dir.file("missing/folder/x.crashlog"), report(6));
+    EXPECT_FALSE(failed.saved);
+    EXPECT_FALSE(failed.error.empty());
 }
