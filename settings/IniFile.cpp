@@ -50,21 +50,31 @@ struct IniFile::Impl {
     int batchDepth = 0;
     // The document of an open batch, loaded by its first change.
     std::optional<IniDocument> pending;
+    bool pendingChanged = false;
 
     IniDocument current() const { return pending ? *pending : readDocument(path); }
 
+    // apply returns whether it changed the document.
     template<typename Change>
     void change(Change &&apply)
     {
         if (batchDepth > 0) {
             if (!pending)
                 pending = readDocumentForWrite(path);
-            apply(*pending);
+            if (apply(*pending))
+                pendingChanged = true;
             return;
         }
         IniDocument document = readDocumentForWrite(path);
-        apply(document);
-        WriteFileAtomically(path, document.serialize());
+        if (apply(document))
+            WriteFileAtomically(path, document.serialize());
+    }
+
+    void dropBatch()
+    {
+        batchDepth = 0;
+        pending.reset();
+        pendingChanged = false;
     }
 };
 
@@ -137,7 +147,10 @@ int IniFile::readInteger(const QString &section, const QString &key, int default
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    d->change([&](IniDocument &document) { document.setValue(section, key, value); });
+    d->change([&](IniDocument &document) {
+        document.setValue(section, key, value);
+        return true;
+    });
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)
@@ -152,15 +165,8 @@ QStringList IniFile::readSection(const QString &section) const
 
 void IniFile::eraseSection(const QString &section)
 {
-    if (d->batchDepth > 0) {
-        d->change([&](IniDocument &document) { document.eraseSection(section); });
-        return;
-    }
     // Nothing is written, and no file is created, when the section is not there.
-    IniDocument document = readDocument(d->path);
-    if (!document.eraseSection(section))
-        return;
-    d->change([&](IniDocument &current) { current.eraseSection(section); });
+    d->change([&](IniDocument &document) { return document.eraseSection(section); });
 }
 
 void IniFile::beginBatch()
@@ -175,15 +181,15 @@ void IniFile::commitBatch()
     if (--d->batchDepth > 0)
         return;
     std::optional<IniDocument> document = std::move(d->pending);
-    d->pending.reset();
-    if (document)
+    const bool changed = d->pendingChanged;
+    d->dropBatch();
+    if (document && changed)
         WriteFileAtomically(d->path, document->serialize());
 }
 
 void IniFile::rollbackBatch()
 {
-    d->batchDepth = 0;
-    d->pending.reset();
+    d->dropBatch();
 }
 
 void IniFile::flush()
