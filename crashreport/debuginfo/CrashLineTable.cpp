@@ -322,10 +322,15 @@ std::shared_ptr<const TCrashLineTable> CrashFindLineTable(const TCrashModule &mo
     if (module.fileName.empty() || module.fileName.front() != '/')
         return nullptr;
     auto stream = FindCrashDataStream(module.fileName, CrashDataLineTableTag);
+    return stream ? CrashLineTableFromStream(&*stream) : nullptr;
+}
+
+std::shared_ptr<const TCrashLineTable> CrashLineTableFromStream(const std::vector<std::uint8_t> *stream)
+{
     if (!stream || stream->empty())
         return nullptr;
     auto table = std::make_shared<TCrashLineTable>();
-    if (!table->load(std::move(*stream)))
+    if (!table->load(*stream))
         return nullptr;
     return table;
 }

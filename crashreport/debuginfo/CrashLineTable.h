@@ -84,5 +84,7 @@ private:
 
 // The line table of a module from its options data block, or nullptr.
 std::shared_ptr<const TCrashLineTable> CrashFindLineTable(const TCrashModule &module);
+// The line table from the "LINE" stream of stream bytes already read, or nullptr.
+std::shared_ptr<const TCrashLineTable> CrashLineTableFromStream(const std::vector<std::uint8_t> *stream);
 
 } // namespace crashreport

@@ -1,6 +1,7 @@
 #include "CrashModulesList.h"
 
 #include "CRDebugInfoSource.h"
+#include "CrashDataBlock.h"
 #include "CrashElfFile.h"
 #include "CrashLineTable.h"
 
@@ -134,7 +135,13 @@ std::shared_ptr<TCrashModule> makeModule(const LoadedModule &lm, bool isMain)
         m->functions = std::move(elf.functions);
         m->codeOffset = elf.codeOffset;
     }
-    m->lineTable = CrashFindLineTable(*m);
+    // The library's data block: the module's options and its own line table.
+    const TCrashDataLookup data = ReadCrashDataFromFile(lm.name);
+    if (data.found) {
+        m->hasLibraryData = true;
+        m->optionsBlock = data.block.options;
+        m->lineTable = CrashLineTableFromStream(data.block.findStream(CrashDataLineTableTag));
+    }
     if (elf.hasDwarf) {
         m->debugSourceKind = TCrashDebugSourceKind::Dwarf;
         m->debugSourceFile = lm.name;

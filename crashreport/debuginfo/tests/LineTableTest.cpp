@@ -202,6 +202,15 @@ TEST_F(LineTableOfThisProgram, AgreesWithDwarfForThisProgram)
     ASSERT_TRUE(table.load(bytes));
     const TCrashModulePtr module = TCrashModulesList::instance().findByAddress(reinterpret_cast<std::uint64_t>(&linetest::outer));
     ASSERT_TRUE(module);
+    // The module record carries the data block: options and the line table, which answers first.
+    EXPECT_TRUE(module->hasLibraryData);
+    EXPECT_FALSE(module->optionsBlock.empty());
+    ASSERT_TRUE(module->lineTable);
+    TCrashStackEntry entry;
+    CrashResolveAddress(reinterpret_cast<std::uint64_t>(&linetest::outer), 0, entry);
+    EXPECT_EQ(entry.source, TCrashLocationSource::LineTable);
+    EXPECT_EQ(entry.procedureName, "outer");
+    EXPECT_EQ(entry.className, "linetest");
     // Probe addresses across the program's own procedures.
     int compared = 0, agreed = 0;
     for (const TCrashFunction &f : module->functions.items()) {
