@@ -2,6 +2,8 @@
 
 #include "Windows1252.h"
 
+#include <QSet>
+
 namespace vetu {
 
 namespace {
@@ -167,12 +169,15 @@ QStringList IniDocument::sectionLines(const QString &section) const
     const auto range = findSection(section.trimmed());
     if (!range)
         return lines;
-    QStringList seen;
+    QSet<QString> seen;
     for (std::size_t i = range->begin; i < range->end; ++i) {
         const Line &line = m_lines[i];
-        if (line.kind != Kind::Key || seen.contains(line.name, Qt::CaseInsensitive))
+        if (line.kind != Kind::Key)
             continue;
-        seen.append(line.name);
+        const QString folded = line.name.toCaseFolded();
+        if (seen.contains(folded))
+            continue;
+        seen.insert(folded);
         lines.append(line.name + u'=' + valueOf(line));
     }
     return lines;

@@ -324,6 +324,9 @@ TEST(IniFileBadInput, ForeignContentSurvivesAWrite)
     QByteArray text;
     for (int i = 0; text.size() < 10 * 1024 * 1024; ++i)
         text += "[Section" + QByteArray::number(i % 5000) + "]\r\nKey" + QByteArray::number(i) + "=Value\r\n";
+    QByteArray oneSection = "[Section1]\r\n";
+    for (int i = 0; oneSection.size() < 10 * 1024 * 1024; ++i)
+        oneSection += "Key" + QByteArray::number(i) + " = Value\r\n";
     QByteArray nuls(4096, '\0');
     struct Case {
         const char *what;
@@ -332,6 +335,7 @@ TEST(IniFileBadInput, ForeignContentSurvivesAWrite)
     const Case cases[] = {
         {"10 MB of random bytes", binary},
         {"10 MB of text with repeated sections", text},
+        {"10 MB in one section", oneSection},
         {"NUL bytes only", nuls},
         {"UTF-8 with a byte-order mark", "\xef\xbb\xbf[Vetu]\r\nName=\xc3\x84\r\n"},
         {"lines without '='", "just text\nmore text"},
@@ -342,7 +346,8 @@ TEST(IniFileBadInput, ForeignContentSurvivesAWrite)
         folder.write("f.ini", c.content);
         IniFile ini(folder.filePath("f.ini"));
         EXPECT_EQ(ini.readString("Vetu Test", "k", "d"), "d");
-        ini.readSection("Section1");
+        const QStringList listed = ini.readSection("Section1");
+        EXPECT_TRUE(listed.isEmpty() || listed.front().startsWith("Key"));
         ini.writeString("Vetu Test", "k", "v");
         const QByteArray after = folder.read("f.ini");
         ASSERT_TRUE(after.startsWith(c.content));
