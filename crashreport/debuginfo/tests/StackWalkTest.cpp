@@ -1,3 +1,4 @@
+#include "CrashResolve.h"
 #include "CrashStackList.h"
 
 #include <gtest/gtest.h>
@@ -278,4 +279,32 @@ TEST(CrashStackWalk, NewListHoldsTheWalk)
     ASSERT_EQ(list->count(), 2u);
     EXPECT_TRUE((*list)[0].groupStart);
     EXPECT_EQ((*list)[1].address, addr(crash_fixture_ffd2_site));
+}
+
+TEST(CrashStackWalk, HiddenUnitsShowOnlyTheirModuleUnlessAnInternalFailureIsReported)
+{
+    const auto address = addr(reinterpret_cast<const void *>(&walktest::levelTwo));
+    struct Case {
+        std::vector<std::string> hidden;
+        bool internalFailure;
+        std::uint8_t kind;
+    };
+    const Case cases[] = {
+        {{}, false, StackKindLine},
+        {{"stackwalktest.cpp"}, false, StackKindModule}, // names compare without case
+        {{"StackWalkTest.cpp"}, true, StackKindLine},
+        {{"Other.cpp"}, false, StackKindLine},
+    };
+    for (const Case &c : cases) {
+        CrashSetHiddenUnits(c.hidden);
+        CrashSetReportingInternalFailure(c.internalFailure);
+        TCrashStackEntry e;
+        CrashResolveAddress(address, 0, e);
+        EXPECT_EQ(e.kind, c.kind);
+        EXPECT_TRUE(e.module);
+        EXPECT_EQ(e.procedureName.empty(), c.kind == StackKindModule);
+        EXPECT_EQ(e.line == 0, c.kind == StackKindModule);
+    }
+    CrashSetHiddenUnits({});
+    CrashSetReportingInternalFailure(false);
 }
