@@ -1,0 +1,104 @@
+// Time from starting a process to the first paint of its main window, for vetu-config's
+// start-up and for an empty Qt main window, measured alternately in the same run.
+// Usage: startup-bench [rounds]   (the platform is QT_QPA_PLATFORM, offscreen by default)
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Sample {
+    double wallMs = -1; // from start() until the probe reports its first paint
+    double cpuMs = -1;  // CPU time the probe had used by then
+};
+
+Sample Measure(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!environment.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    Sample sample;
+    QByteArray output;
+    while (process.waitForReadyRead(20000)) {
+        output += process.readAllStandardOutput();
+        if (output.contains('\n')) {
+            sample.wallMs = timer.nsecsElapsed() / 1e6;
+            break;
+        }
+    }
+    if (!process.waitForFinished(20000))
+        process.kill();
+    const QList<QByteArray> words = output.trimmed().split(' ');
+    if (words.size() != 2 || words[0] != "painted")
+        return {};
+    sample.cpuMs = words[1].toDouble();
+    return sample;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool CopySampleDevice(const QString &to)
+{
+    for (const char *name : {"Vetu-Configuration.txt", "Configuration.ini"})
+        if (!QFile::copy(QStringLiteral(VETU_SAMPLE_DEVICE "/") + QLatin1String(name), to + QLatin1String(name)))
+            return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+    QTemporaryDir device;
+    const QString folder = device.path() + QLatin1Char('/');
+    if (!device.isValid() || !CopySampleDevice(folder)) {
+        std::fprintf(stderr, "cannot prepare the sample device folder\n");
+        return 1;
+    }
+    const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    // One unmeasured start of each warms the file cache.
+    Measure(dir + QStringLiteral("startup-probe-empty"), {});
+    Measure(dir + QStringLiteral("startup-probe-vetu"), {folder});
+
+    std::vector<double> emptyWall, vetuWall, emptyCpu, vetuCpu;
+    for (int i = 0; i < rounds; ++i) {
+        const Sample e = Measure(dir + QStringLiteral("startup-probe-empty"), {});
+        const Sample v = Measure(dir + QStringLiteral("startup-probe-vetu"), {folder});
+        if (e.cpuMs < 0 || v.cpuMs < 0) {
+            std::fprintf(stderr, "a probe did not report its first paint\n");
+            return 1;
+        }
+        emptyWall.push_back(e.wallMs);
+        vetuWall.push_back(v.wallMs);
+        emptyCpu.push_back(e.cpuMs);
+        vetuCpu.push_back(v.cpuMs);
+    }
+    std::printf("Start-up to the first paint of the main window, median of %d runs (%s):\n", rounds,
+                qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM").constData());
+    std::printf("                              wall clock    CPU time\n");
+    std::printf("  empty Qt main window:     %8.1f ms %8.1f ms\n", Median(emptyWall), Median(emptyCpu));
+    std::printf("  vetu-config main window:  %8.1f ms %8.1f ms\n", Median(vetuWall), Median(vetuCpu));
+    std::printf("  ratio:                    %8.2f    %8.2f     (target: at most 1.30)\n",
+                Median(vetuWall) / Median(emptyWall), Median(vetuCpu) / Median(emptyCpu));
+    return 0;
+}
