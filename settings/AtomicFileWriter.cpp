@@ -2,6 +2,8 @@
 
 #include "IniFile.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -14,6 +16,8 @@
 namespace vetu {
 
 namespace {
+
+constexpr qint64 StaleTemporaryAgeSeconds = 15 * 60;
 
 // The file the replace goes to: a symbolic link is followed so that the link survives.
 QString resolvedTarget(const QString &path)
@@ -53,6 +57,25 @@ int createTemporary(const QByteArray &folder, const QByteArray &fileName, QByteA
             return fd;
     }
     return -1;
+}
+
+// A save that was cut off (program killed, drive pulled) leaves its new file behind. Such
+// files of this target that are older than any save can take are removed after a good save.
+void removeStaleTemporaries(const QString &folder, const QString &fileName)
+{
+    const QString prefix = u'.' + fileName + QStringLiteral(".tmp-");
+    const QDateTime limit = QDateTime::currentDateTimeUtc().addSecs(-StaleTemporaryAgeSeconds);
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+            {QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (!name.startsWith(prefix) || name.size() == prefix.size() || name.size() > prefix.size() + 8)
+            continue;
+        bool hex = false;
+        name.mid(prefix.size()).toUInt(&hex, 16);
+        if (hex && entry.lastModified().toUTC() < limit)
+            QFile::remove(entry.filePath());
+    }
 }
 
 void syncFolder(const QByteArray &folder)
@@ -101,6 +124,7 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes)
         throw IniWriteError(path);
     }
     syncFolder(folder);
+    removeStaleTemporaries(targetInfo.absolutePath(), targetInfo.fileName());
 }
 
 } // namespace vetu

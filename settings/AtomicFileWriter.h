@@ -11,7 +11,8 @@ namespace vetu {
 // renamed over the target; the folder is flushed afterwards where the file system allows.
 // An existing target keeps its permissions; a symbolic link keeps pointing to the file,
 // which is replaced. A target that exists but is not a regular file, or that we may not
-// write, is refused.
+// write, is refused. The new file is named ".<name>.tmp-<hex>"; such files that a save
+// cut off long ago left behind are removed after the next good save.
 //
 // Throws IniWriteError(path) on any failure; the target is then unchanged and no
 // temporary file is left behind.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -241,6 +242,36 @@ TEST(AtomicReplace, KeepsPermissionsAndLinks)
     umask(oldMask);
     ASSERT_EQ(stat(QFile::encodeName(folder.filePath("new.ini")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(AtomicReplace, RemovesOnlyItsOwnLongForgottenTemporaries)
+{
+    SettingsTestFolder folder;
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const struct {
+        const char *name;
+        bool old;
+        bool staysAfterASave;
+    } entries[] = {
+        {".f.ini.tmp-1a2b3c4d", true, false},
+        {".f.ini.tmp-ffff", false, true},   // maybe a save running right now
+        {".f.ini.tmp-zz", true, true},      // not a name we make
+        {".f.ini.tmp-123456789", true, true},
+        {".g.ini.tmp-1a2b", true, true},    // another file's
+        {"f.ini.tmp-1a2b", true, true},
+    };
+    for (const auto &entry : entries) {
+        folder.write(entry.name, "partial");
+        if (entry.old) {
+            QFile file(folder.filePath(entry.name));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+    }
+    IniFile ini(folder.filePath("f.ini"));
+    ini.writeString("S", "k", "v");
+    for (const auto &entry : entries)
+        EXPECT_EQ(folder.exists(entry.name), entry.staysAfterASave) << entry.name;
 }
 
 TEST(AtomicReplace, ProgramKilledDuringSavesNeverLeavesATruncatedFile)
