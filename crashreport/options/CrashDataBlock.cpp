@@ -203,23 +203,31 @@ SectionSearch FindSection(const File &file, std::uint64_t &offset, std::uint64_t
     struct Shdr {
         std::uint64_t name, type, offset, size, link;
     };
+    auto parseShdr = [&](const std::uint8_t *raw, Shdr &s) {
+        if (is64) {
+            s.name = LoadLE(raw + offsetof(Elf64_Shdr, sh_name), 4);
+            s.type = LoadLE(raw + offsetof(Elf64_Shdr, sh_type), 4);
+            s.offset = LoadLE(raw + offsetof(Elf64_Shdr, sh_offset), 8);
+            s.size = LoadLE(raw + offsetof(Elf64_Shdr, sh_size), 8);
+            s.link = LoadLE(raw + offsetof(Elf64_Shdr, sh_link), 4);
+        } else {
+            s.name = LoadLE(raw + offsetof(Elf32_Shdr, sh_name), 4);
+            s.type = LoadLE(raw + offsetof(Elf32_Shdr, sh_type), 4);
+            s.offset = LoadLE(raw + offsetof(Elf32_Shdr, sh_offset), 4);
+            s.size = LoadLE(raw + offsetof(Elf32_Shdr, sh_size), 4);
+            s.link = LoadLE(raw + offsetof(Elf32_Shdr, sh_link), 4);
+        }
+    };
+    std::vector<std::uint8_t> table;
     auto readShdr = [&](std::uint64_t index, Shdr &s) {
+        if (!table.empty()) {
+            parseShdr(table.data() + index * shentsize, s);
+            return true;
+        }
         std::vector<std::uint8_t> raw;
         if (!file.read(shoff + index * shentsize, minEntry, raw))
             return false;
-        if (is64) {
-            s.name = LoadLE(raw.data() + offsetof(Elf64_Shdr, sh_name), 4);
-            s.type = LoadLE(raw.data() + offsetof(Elf64_Shdr, sh_type), 4);
-            s.offset = LoadLE(raw.data() + offsetof(Elf64_Shdr, sh_offset), 8);
-            s.size = LoadLE(raw.data() + offsetof(Elf64_Shdr, sh_size), 8);
-            s.link = LoadLE(raw.data() + offsetof(Elf64_Shdr, sh_link), 4);
-        } else {
-            s.name = LoadLE(raw.data() + offsetof(Elf32_Shdr, sh_name), 4);
-            s.type = LoadLE(raw.data() + offsetof(Elf32_Shdr, sh_type), 4);
-            s.offset = LoadLE(raw.data() + offsetof(Elf32_Shdr, sh_offset), 4);
-            s.size = LoadLE(raw.data() + offsetof(Elf32_Shdr, sh_size), 4);
-            s.link = LoadLE(raw.data() + offsetof(Elf32_Shdr, sh_link), 4);
-        }
+        parseShdr(raw.data(), s);
         return true;
     };
     if (shnum == 0 || shstrndx == SHN_XINDEX) {
@@ -234,7 +242,7 @@ SectionSearch FindSection(const File &file, std::uint64_t &offset, std::uint64_t
         if (shstrndx == SHN_XINDEX)
             shstrndx = first.link;
     }
-    if (shnum > (file.size() - shoff) / shentsize) {
+    if (shnum > (file.size() - shoff) / shentsize || !file.read(shoff, shnum * shentsize, table)) {
         error = "the ELF section header table is truncated";
         return SectionSearch::Damaged;
     }

@@ -357,6 +357,9 @@ bool TCrashModuleOptions::readFields(const std::uint8_t *data, std::size_t size,
     if (version < FirstSecondsVersion)
         m_FreezeSeconds /= 1000;
     if (old) {
+        // Old data only said whether to mail, the mode now says how: through
+        // the server when one is set, else the mail client. Data that did not
+        // mail at all keeps not mailing.
         if (m_MailMode != 0)
             m_MailMode = m_MailHost.empty() ? 1 : 2;
         if (m_FirstTab == 3)
