@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -107,8 +108,25 @@ void TMainForm::connectHandlers()
     connect(SaveVelocitySettingsButton, &QPushButton::clicked, this,
             Guarded([this] { SaveVelocitySettingsButtonClick(); }));
 
+    // The pop-up menu acts on the selected entry, which is the set shown in the editor:
+    // a right click opens it without selecting the entry under the mouse.
+    ConfigListBox->viewport()->installEventFilter(this);
     connect(ConfigListBox, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(ConfigListBox->viewport()->mapToGlobal(pos)); });
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ConfigListBox->viewport()) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+            type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::RightButton || mouse->buttons() & Qt::RightButton)
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::setVisible(bool visible)
@@ -121,7 +139,10 @@ void TMainForm::setVisible(bool visible)
         try {
             FormShow();
         } catch (...) {
+            // A window that could not be filled is never shown: saving it would write
+            // the lists' start-up selections over the device's settings.
             vetu::ReportUnexpectedError(std::current_exception());
+            StartAborted = true;
         }
         if (StartAborted) {
             // Closing a window that was never shown: run the close handlers ourselves.

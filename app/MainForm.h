@@ -179,6 +179,7 @@ public:
     void InfoMenuItemClick();                          // MainFormHelp.cpp
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void setVisible(bool visible) override;
     void closeEvent(QCloseEvent *event) override;
 

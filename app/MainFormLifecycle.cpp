@@ -8,6 +8,7 @@
 #include "RemoveInfectedFiles.h"
 #include "TextTable.h"
 #include "Translator.h"
+#include "UnexpectedError.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -73,7 +74,13 @@ void TMainForm::FormShow()
             dialog = ownDialog.get();
         }
         dialog->exec();
-        ConfigurationIni->writeInteger(vetu::SettingsSection, QStringLiteral("LanguageOffset"), LanguageOffset);
+        try {
+            ConfigurationIni->writeInteger(vetu::SettingsSection, QStringLiteral("LanguageOffset"), LanguageOffset);
+        } catch (const vetu::IniWriteError &) {
+            // A drive that refuses writes: say so, and still start in the chosen language
+            // with everything loaded, rather than show a window that was never filled.
+            vetu::ReportUnexpectedError(std::current_exception());
+        }
         // Closed without a choice: the stored -1 makes the next start ask again; this run
         // speaks the base language instead of looking texts up at shifted numbers.
         if (LanguageOffset < 0)

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -176,4 +177,32 @@ TEST_F(CloseTest, ARunThatOnlySavedGeneralSettingsLeavesConfigurationIniAsItWas)
     EXPECT_TRUE(boxes.seen().isEmpty());
     EXPECT_EQ(configurationIni(), untidy);
     EXPECT_TRUE(deviceFile().contains("\r\nPulse Measurement=13\r\n"));
+}
+
+TEST_F(CloseTest, ARefusedWriteWhenSavingAtCloseKeepsTheWindowOpenWithItsChanges)
+{
+    startWith(StoredSet);
+    pick(form->GroundFeelerModeComboBox, 1);
+    retype(form->NameEdit, QStringLiteral("Meter Q"));
+    ASSERT_TRUE(QDir(device.path()).removeRecursively());
+    boxes.answer(QMessageBox::Yes);
+    boxes.answer(QMessageBox::Ok);
+
+    EXPECT_FALSE(closeWindow());
+
+    ASSERT_EQ(boxes.seen().size(), 2);
+    EXPECT_EQ(boxes.seen()[1].title, QStringLiteral("Vetu"));
+    EXPECT_EQ(boxes.seen()[1].text,
+              QStringLiteral("Unable to write to ") + device.filePath(QStringLiteral("Vetu-Configuration.txt")));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->GeneralSettingsModified);
+    EXPECT_TRUE(form->VelocitySettingsModified);
+    EXPECT_EQ(form->NameEdit->text(), QStringLiteral("Meter Q"));
+
+    // With the drive back, the next close saves both pages.
+    ASSERT_TRUE(QDir().mkpath(device.path()));
+    boxes.answer(QMessageBox::Yes);
+    EXPECT_TRUE(closeWindow());
+    EXPECT_TRUE(deviceFile().contains("Ground Feeler=1\r\n"));
+    EXPECT_TRUE(configurationIni().contains("Name=Meter Q\r\n"));
 }

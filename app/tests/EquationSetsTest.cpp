@@ -3,10 +3,12 @@
 
 #include "RadioGroup.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -238,4 +240,24 @@ TEST_F(EquationSetsTest, RefusedWriteShowsTheErrorAndLosesNothingTyped)
     EXPECT_TRUE(configurationIni().contains("\r\nName=Meter C\r\n"));
     EXPECT_TRUE(configurationIni().contains("\r\nFactor2=0.3\r\n"));
     EXPECT_EQ(form->ConfigListBox->item(0)->text(), QStringLiteral("[01] Meter C"));
+}
+
+TEST_F(EquationSetsTest, RightClickOpensTheMenuForTheShownSetWithoutSelectingAnotherEntry)
+{
+    startWith(SetOne);
+    QListWidget *list = form->ConfigListBox;
+    ASSERT_EQ(list->currentRow(), 0);
+    const QPoint onEntry5 = list->viewport()->mapTo(form.get(), list->visualItemRect(list->item(4)).center());
+
+    // Through the window, as the platform delivers it, so that the toolkit also raises the
+    // context menu request.
+    QTest::mouseClick(form->windowHandle(), Qt::RightButton, Qt::NoModifier, onEntry5);
+
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return form->PopupMenu1->isVisible(); }, 2000));
+    EXPECT_EQ(form->PopupMenu1->actions(), QList<QAction *>{form->DeleteEntry1});
+    form->PopupMenu1->close();
+
+    QTest::mouseClick(form->windowHandle(), Qt::LeftButton, Qt::NoModifier, onEntry5);
+    EXPECT_EQ(list->currentRow(), 4) << "a left click still selects";
 }

@@ -117,6 +117,27 @@ TEST_F(MainFormTest, LanguageDialogClosedWithoutChoiceStoresMinusOneAndTheRunSpe
     EXPECT_EQ(form->DefaultMeasuringModeComboBox->itemText(0), QStringLiteral("Impulsmessung"));
 }
 
+TEST_F(MainFormTest, LanguageThatCannotBeStoredIsReportedAndTheWindowStillStartsInIt)
+{
+    LanguageOffset = 0;
+    device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
+    // A folder where the file should be: reads find nothing, writes are refused.
+    ASSERT_TRUE(QDir(device.path()).mkdir(QStringLiteral("Configuration.ini")));
+    LanguageDialogAnswerer language(3); // Español
+    boxes.answer(QMessageBox::Ok);
+
+    start();
+
+    ASSERT_EQ(boxes.seen().size(), 1);
+    EXPECT_EQ(boxes.seen()[0].title, QStringLiteral("Vetu"));
+    EXPECT_EQ(boxes.seen()[0].text, QStringLiteral("Unable to write to ") + device.filePath("Configuration.ini"));
+    ASSERT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Programa de operaci\u00f3n Vetu"));
+    EXPECT_EQ(form->TimeComboBox->currentText(), QStringLiteral("30")) << "the general settings are loaded";
+    EXPECT_EQ(form->ConfigListBox->item(29)->text(), QStringLiteral("[30] "));
+    EXPECT_FALSE(form->GeneralSettingsModified);
+}
+
 TEST_F(MainFormTest, StoredLanguageIsUsedWithoutAskingAndEveryTaggedCaptionIsTranslated)
 {
     device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
