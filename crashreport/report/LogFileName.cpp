@@ -1,6 +1,7 @@
 #include "LogFileName.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
