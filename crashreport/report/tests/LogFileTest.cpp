@@ -2,6 +2,7 @@
 #include "LogSaving.h"
 #include "ReportFixture.h"
 #include "TLogFile.h"
+#include "TLogItem.h"
 
 #include <gtest/gtest.h>
 
@@ -415,4 +416,28 @@ TEST(LogFile, SavingAReportAsTheOptionsSay)
     const LogSaveResult failed = saveReportToLog(options, dir.file("missing/folder/x.crashlog"), report(6));
     EXPECT_FALSE(failed.saved);
     EXPECT_FALSE(failed.error.empty());
+}
+
+TEST(LogFile, XmlOfReducedReportsAndTheStepsToReproduce)
+{
+    ReportFixture f;
+    f.options.logSections = 0;
+    f.input.exception.message = "a < b & c > d";
+    CrashReportText r = f.build();
+    TLogItem request(7);
+    request.addSection("Request");
+    request.addItem("Request", "Opened set 5\nthen saved", true);
+    insertSectionAfterGeneral(r, request.text());
+
+    TempFolder dir;
+    TLogFile log(dir.file("x.crashlog"));
+    log.addReport(r.report, -1);
+    const std::string xml = log.toXml(0);
+    EXPECT_TRUE(xml.starts_with("<Log Version=\"6.0.12\">\r\n  <Doc>\r\n    <General>\r\n"));
+    EXPECT_NE(xml.find(">a &#060; b &#038; c &#062; d</Label>"), std::string::npos);
+    EXPECT_NE(xml.find("<HoToReproduce>Opened set 5&#013;&#010;then saved</HoToReproduce>"), std::string::npos);
+    EXPECT_EQ(xml.find("Name=\"Request\""), std::string::npos);
+    EXPECT_NE(xml.find("    <Modules/>\r\n    <Processes/>\r\n    <Assembler/>\r\n    <Registers/>\r\n"),
+              std::string::npos);
+    EXPECT_EQ(log.toXml(5), "<Log Version=\"6.0.12\"/>\r\n");
 }
