@@ -20,7 +20,8 @@
 #include <QTabWidget>
 
 TMainForm::TMainForm(const QString &programFolder, QWidget *parent)
-    : QMainWindow(parent), ProgramFolder(programFolder)
+    : QMainWindow(parent)
+    , ProgramFolder(programFolder)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Application Software for Vetu"));
@@ -87,40 +88,39 @@ void TMainForm::connectHandlers()
     using vetu::Guarded;
     connect(Exit1, &QAction::triggered, this, Guarded([this] { Exit1Click(); }));
 
-    QComboBox *const lists[] = {DefaultMeasuringModeComboBox, TimeComboBox,           PulsesComboBox,
-                                RemainingTermComboBox,        BuzzerModeComboBox,     PulsePrecisionComboBox,
-                                BuzzerVolumeComboBox,         VelocityCurrentMeterComboBox,
-                                GroundFeelerModeComboBox,     AutoShutDownPeriodComboBox};
+    QComboBox *const lists[] = { DefaultMeasuringModeComboBox, TimeComboBox, PulsesComboBox,
+        RemainingTermComboBox, BuzzerModeComboBox, PulsePrecisionComboBox, BuzzerVolumeComboBox,
+        VelocityCurrentMeterComboBox, GroundFeelerModeComboBox, AutoShutDownPeriodComboBox };
     // activated: only the user's choices mark the page changed, never the program's.
     for (QComboBox *list : lists)
         connect(list, &QComboBox::activated, this,
-                Guarded([this, list](int) { DefaultMeasuringModeComboBoxChange(list); }));
+            Guarded([this, list](int) { DefaultMeasuringModeComboBoxChange(list); }));
     connect(SaveGeneralSettingsButton, &QPushButton::clicked, this,
-            Guarded([this] { SaveGeneralSettingsButtonClick(); }));
+        Guarded([this] { SaveGeneralSettingsButtonClick(); }));
 
-    QLineEdit *const fields[] = {NameEdit,    BodyNrEdit,  PropellerNrEdit, Boundary1Edit, Boundary2Edit,
-                                 Boundary3Edit, Factor1Edit, Factor2Edit,   Factor3Edit,   Factor4Edit,
-                                 Offset1Edit, Offset2Edit, Offset3Edit,     Offset4Edit};
+    QLineEdit *const fields[]
+        = { NameEdit, BodyNrEdit, PropellerNrEdit, Boundary1Edit, Boundary2Edit, Boundary3Edit, Factor1Edit,
+              Factor2Edit, Factor3Edit, Factor4Edit, Offset1Edit, Offset2Edit, Offset3Edit, Offset4Edit };
     // textChanged: loading a set into the fields runs the handler as typing does.
     for (QLineEdit *field : fields)
         connect(field, &QLineEdit::textChanged, this,
-                Guarded([this, field](const QString &) { NameEditChange(field); }));
+            Guarded([this, field](const QString &) { NameEditChange(field); }));
     connect(SaveVelocitySettingsButton, &QPushButton::clicked, this,
-            Guarded([this] { SaveVelocitySettingsButtonClick(); }));
+        Guarded([this] { SaveVelocitySettingsButtonClick(); }));
 
     // The pop-up menu acts on the selected entry, which is the set shown in the editor:
     // a right click opens it without selecting the entry under the mouse.
     ConfigListBox->viewport()->installEventFilter(this);
     connect(ConfigListBox, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { PopupMenu1->popup(ConfigListBox->viewport()->mapToGlobal(pos)); });
+        [this](const QPoint &pos) { PopupMenu1->popup(ConfigListBox->viewport()->mapToGlobal(pos)); });
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ConfigListBox->viewport()) {
         const QEvent::Type type = event->type();
-        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-            type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove) {
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease
+            || type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove) {
             const auto *mouse = static_cast<QMouseEvent *>(event);
             if (mouse->button() == Qt::RightButton || mouse->buttons() & Qt::RightButton)
                 return true;

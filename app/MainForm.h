@@ -19,7 +19,8 @@ class QTextEdit;
 class TLanguageSelectionForm;
 class TRadioGroup;
 
-namespace vetu {
+namespace vetu
+{
 class IniFile;
 struct EquationSet;
 struct GeneralSettingsSelection;
@@ -125,8 +126,8 @@ public:
     QLineEdit *Boundary1_Edit = nullptr;
     QLineEdit *Boundary2_Edit = nullptr;
     QLineEdit *Boundary3_Edit = nullptr;
-    std::array<QLineEdit *, 4> FactorEdits{};
-    std::array<QLineEdit *, 4> OffsetEdits{};
+    std::array<QLineEdit *, 4> FactorEdits {};
+    std::array<QLineEdit *, 4> OffsetEdits {};
     QLineEdit *Factor1Edit = nullptr;
     QLineEdit *Factor2Edit = nullptr;
     QLineEdit *Factor3Edit = nullptr;
@@ -168,15 +169,15 @@ public:
 
     // Further handlers of the window. Each is defined, and connected to its control, in
     // the file named beside it when that part of the window is added.
-    void ConfigListBoxClick();                         // MainFormEditor.cpp
-    void NameEditExit(QLineEdit *Sender);              // MainFormEditor.cpp
-    bool Boundary1EditKeyDown(int &Key);               // MainFormEditor.cpp
-    bool Boundary3EditKeyDown(int &Key);               // MainFormEditor.cpp
-    void delbuttonClick();                             // MainFormDeletion.cpp
-    void DeleteEntry1Click();                          // MainFormDeletion.cpp
-    void PrintListButtonClick();                       // MainFormPrinting.cpp
-    void OnlineHelpMenuItemClick();                    // MainFormHelp.cpp
-    void InfoMenuItemClick();                          // MainFormHelp.cpp
+    void ConfigListBoxClick(); // MainFormEditor.cpp
+    void NameEditExit(QLineEdit *Sender); // MainFormEditor.cpp
+    bool Boundary1EditKeyDown(int &Key); // MainFormEditor.cpp
+    bool Boundary3EditKeyDown(int &Key); // MainFormEditor.cpp
+    void delbuttonClick(); // MainFormDeletion.cpp
+    void DeleteEntry1Click(); // MainFormDeletion.cpp
+    void PrintListButtonClick(); // MainFormPrinting.cpp
+    void OnlineHelpMenuItemClick(); // MainFormHelp.cpp
+    void InfoMenuItemClick(); // MainFormHelp.cpp
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

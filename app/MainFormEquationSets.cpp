@@ -16,8 +16,8 @@
 void TMainForm::FillEquationList()
 {
     for (int n = 1; n <= vetu::EquationSetCount; ++n) {
-        const QString name =
-            ConfigurationIni->readString(vetu::EquationSectionName(n), QStringLiteral("Name"), QString());
+        const QString name
+            = ConfigurationIni->readString(vetu::EquationSectionName(n), QStringLiteral("Name"), QString());
         ConfigListBox->item(n - 1)->setText(vetu::EquationLabel(n, name));
     }
 }
@@ -49,7 +49,7 @@ vetu::EquationSet TMainForm::EditorEquationSet() const
     set.bodyNr = BodyNrEdit->text();
     set.propellerNr = PropellerNrEdit->text();
     set.cable = TypeRadioGroup->itemIndex() == 1;
-    set.boundary = {Boundary1Edit->text(), Boundary2Edit->text(), Boundary3Edit->text()};
+    set.boundary = { Boundary1Edit->text(), Boundary2Edit->text(), Boundary3Edit->text() };
     for (int i = 0; i < 4; ++i) {
         set.factor[i] = FactorEdits[i]->text();
         set.offset[i] = OffsetEdits[i]->text();
@@ -63,7 +63,8 @@ void TMainForm::SaveEquationSet()
     // texts with a decimal point). The list and the flag change only once it succeeded,
     // so a refused write shows nothing that is not on the disk.
     vetu::WriteEquationSet(*ConfigurationIni, CurrentEquationSet, EditorEquationSet());
-    ConfigListBox->item(CurrentEquationSet - 1)->setText(vetu::EquationLabel(CurrentEquationSet, NameEdit->text()));
+    ConfigListBox->item(CurrentEquationSet - 1)
+        ->setText(vetu::EquationLabel(CurrentEquationSet, NameEdit->text()));
     EquationSetsSaved = true;
 }
 
@@ -92,26 +93,38 @@ QLineEdit *TMainForm::EditorField(vetu::EquationField field) const
 {
     using F = vetu::EquationField;
     switch (field) {
-    case F::Name: return NameEdit;
-    case F::Boundary1: return Boundary1Edit;
-    case F::Boundary2: return Boundary2Edit;
-    case F::Boundary3: return Boundary3Edit;
-    case F::Factor1: return Factor1Edit;
-    case F::Factor2: return Factor2Edit;
-    case F::Factor3: return Factor3Edit;
-    case F::Factor4: return Factor4Edit;
-    case F::Offset1: return Offset1Edit;
-    case F::Offset2: return Offset2Edit;
-    case F::Offset3: return Offset3Edit;
-    case F::Offset4: return Offset4Edit;
+    case F::Name:
+        return NameEdit;
+    case F::Boundary1:
+        return Boundary1Edit;
+    case F::Boundary2:
+        return Boundary2Edit;
+    case F::Boundary3:
+        return Boundary3Edit;
+    case F::Factor1:
+        return Factor1Edit;
+    case F::Factor2:
+        return Factor2Edit;
+    case F::Factor3:
+        return Factor3Edit;
+    case F::Factor4:
+        return Factor4Edit;
+    case F::Offset1:
+        return Offset1Edit;
+    case F::Offset2:
+        return Offset2Edit;
+    case F::Offset3:
+        return Offset3Edit;
+    case F::Offset4:
+        return Offset4Edit;
     }
     return NameEdit;
 }
 
 bool TMainForm::ValidateEquationSet()
 {
-    const std::optional<vetu::EquationCheckFailure> failure =
-        vetu::ValidateEquationTexts(EditorEquationSet(), QLocale());
+    const std::optional<vetu::EquationCheckFailure> failure
+        = vetu::ValidateEquationTexts(EditorEquationSet(), QLocale());
     if (!failure)
         return true;
     const QString message = failure->argument.isEmpty() ? LoadText(failure->textId)

@@ -8,7 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 
 // A position outside the list leaves the list without a selection.
 void selectPosition(QComboBox *list, int position)

@@ -18,7 +18,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-namespace {
+namespace
+{
 
 // The device file counts as present when it can be read and holds at least one line,
 // that is at least one byte.
@@ -58,14 +59,15 @@ void TMainForm::FormShow()
     if (!DeviceFilePresent(ProgramFolder + vetu::DeviceFileName)) {
         // Shown in the language of the moment, which is still German: no language has been read.
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                        LoadText(66) + QStringLiteral("\r\n") + LoadText(67), QMessageBox::Ok, this);
+            LoadText(66) + QStringLiteral("\r\n") + LoadText(67), QMessageBox::Ok, this);
         box.exec();
         StartAborted = true;
         return;
     }
 
     ConfigurationIni = std::make_unique<vetu::IniFile>(ProgramFolder + vetu::ConfigurationIniName);
-    LanguageOffset = ConfigurationIni->readInteger(vetu::SettingsSection, QStringLiteral("LanguageOffset"), -1);
+    LanguageOffset
+        = ConfigurationIni->readInteger(vetu::SettingsSection, QStringLiteral("LanguageOffset"), -1);
     if (LanguageOffset < 0) {
         std::unique_ptr<TLanguageSelectionForm> ownDialog;
         TLanguageSelectionForm *dialog = LanguageSelectionForm;
@@ -75,7 +77,8 @@ void TMainForm::FormShow()
         }
         dialog->exec();
         try {
-            ConfigurationIni->writeInteger(vetu::SettingsSection, QStringLiteral("LanguageOffset"), LanguageOffset);
+            ConfigurationIni->writeInteger(
+                vetu::SettingsSection, QStringLiteral("LanguageOffset"), LanguageOffset);
         } catch (const vetu::IniWriteError &) {
             // A drive that refuses writes: say so, and still start in the chosen language
             // with everything loaded, rather than show a window that was never filled.
@@ -103,7 +106,7 @@ bool TMainForm::FormCloseQuery()
     if (!VelocitySettingsModified && !GeneralSettingsModified)
         return true;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), LoadText(65),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {

@@ -2,7 +2,8 @@
 
 #include <QDir>
 
-namespace vetu {
+namespace vetu
+{
 
 QString ProgramFolderFromArguments(const QStringList &arguments, const QString &executableFolder)
 {

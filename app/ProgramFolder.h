@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace vetu {
+namespace vetu
+{
 
 // The device folder the program works on: the one optional argument after the program
 // name, else the folder of the executable; always absolute and with a trailing '/'.

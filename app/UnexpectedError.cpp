@@ -6,7 +6,8 @@
 
 #include <stdexcept>
 
-namespace vetu {
+namespace vetu
+{
 
 QString UnexpectedErrorMessage(std::exception_ptr error)
 {
@@ -26,7 +27,7 @@ void ReportUnexpectedError(std::exception_ptr error)
     // A failure while telling the user must not raise another error.
     try {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Vetu"), message, QMessageBox::Ok,
-                        QApplication::activeWindow());
+            QApplication::activeWindow());
         box.exec();
     } catch (...) {
     }

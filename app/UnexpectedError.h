@@ -6,7 +6,8 @@
 
 class QString;
 
-namespace vetu {
+namespace vetu
+{
 
 // The program's handler of errors that no code handles: an error box captioned "Vetu"
 // with the error's message; the program then goes on. Call it from inside a catch block
@@ -17,12 +18,11 @@ QString UnexpectedErrorMessage(std::exception_ptr error);
 
 // Wraps a handler connected to a widget's signal so that an exception it raises reaches
 // ReportUnexpectedError here instead of unwinding through the toolkit's own frames.
-template <typename Handler>
-auto Guarded(Handler handler)
+template <typename Handler> auto Guarded(Handler handler)
 {
     // The constraint lets the toolkit find how many of a signal's arguments the handler takes.
-    return [handler = std::move(handler)](auto &&...args)
-               requires std::invocable<const Handler &, decltype(args)...>
+    return [handler = std::move(handler)](
+        auto &&...args) requires std::invocable<const Handler &, decltype(args)...>
     {
         try {
             handler(std::forward<decltype(args)>(args)...);

@@ -4,7 +4,8 @@
 
 #include <QFont>
 
-VetuApplication::VetuApplication(int &argc, char **argv) : QApplication(argc, argv)
+VetuApplication::VetuApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Vetu"));
     // The program's windows are laid out in pixels for a small sans-serif font of 11

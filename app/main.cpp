@@ -6,7 +6,8 @@
 int main(int argc, char **argv)
 {
     VetuApplication app(argc, argv);
-    TMainForm mainForm(vetu::ProgramFolderFromArguments(app.arguments(), QCoreApplication::applicationDirPath()));
+    TMainForm mainForm(
+        vetu::ProgramFolderFromArguments(app.arguments(), QCoreApplication::applicationDirPath()));
     TLanguageSelectionForm languageSelectionForm;
     mainForm.LanguageSelectionForm = &languageSelectionForm;
     mainForm.show();

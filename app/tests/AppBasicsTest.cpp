@@ -18,19 +18,20 @@ TEST(ProgramFolder, IsTheArgumentOrTheProgramsFolderAbsoluteWithOneTrailingSlash
         QString expected;
     };
     const Case cases[] = {
-        {{"vetu-config"}, "/media/stick", "/media/stick/"},
-        {{"vetu-config", "/media/VETU"}, "/opt/vetu", "/media/VETU/"},
-        {{"vetu-config", "/media/VETU/"}, "/opt/vetu", "/media/VETU/"},
-        {{"vetu-config", "device"}, "/opt/vetu", current + "/device/"},
-        {{"vetu-config", "./a/../b"}, "/opt/vetu", current + "/b/"},
-        {{"vetu-config", "/"}, "/opt/vetu", "/"},
+        { { "vetu-config" }, "/media/stick", "/media/stick/" },
+        { { "vetu-config", "/media/VETU" }, "/opt/vetu", "/media/VETU/" },
+        { { "vetu-config", "/media/VETU/" }, "/opt/vetu", "/media/VETU/" },
+        { { "vetu-config", "device" }, "/opt/vetu", current + "/device/" },
+        { { "vetu-config", "./a/../b" }, "/opt/vetu", current + "/b/" },
+        { { "vetu-config", "/" }, "/opt/vetu", "/" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(vetu::ProgramFolderFromArguments(c.arguments, c.executableFolder), c.expected)
             << c.arguments.join(' ').toStdString();
 }
 
-namespace {
+namespace
+{
 
 class Throwing : public QObject
 {

@@ -10,12 +10,13 @@
 #include <QTabWidget>
 #include <QTest>
 
-namespace {
+namespace
+{
 
-const QByteArray StoredSet = TempDeviceFolder::crlf(
-    {"[Settings]", "LanguageOffset=10000", "[01]", "Name=Meter A", "BodyNr=47", "PropellerNr=12",
-     "MountingType=Rod", "Boundary1=10", "Boundary2=", "Boundary3=", "Factor1=0.25", "Factor2=", "Factor3=",
-     "Factor4=", "Offset1=0.01", "Offset2=", "Offset3=", "Offset4="});
+const QByteArray StoredSet
+    = TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000", "[01]", "Name=Meter A", "BodyNr=47",
+        "PropellerNr=12", "MountingType=Rod", "Boundary1=10", "Boundary2=", "Boundary3=", "Factor1=0.25",
+        "Factor2=", "Factor3=", "Factor4=", "Offset1=0.01", "Offset2=", "Offset3=", "Offset4=" });
 
 class CloseTest : public MainFormTest
 {
@@ -45,7 +46,8 @@ TEST_F(CloseTest, ClosingAfterOnlyViewingAsksNothingAndWritesNothing)
     EXPECT_EQ(deviceFile(), SampleDeviceFile());
 }
 
-namespace {
+namespace
+{
 
 struct CloseAnswerCase {
     const char *name;
@@ -96,11 +98,11 @@ TEST_P(CloseAnswerTest, UnsavedChangesOfBothPagesAreHandledByTheAnswer)
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, CloseAnswerTest,
-                         ::testing::Values(CloseAnswerCase{"Yes", QMessageBox::Yes, true, true},
-                                           CloseAnswerCase{"No", QMessageBox::No, true, false},
-                                           CloseAnswerCase{"Cancel", QMessageBox::Cancel, false, false},
-                                           CloseAnswerCase{"Escape", -1, false, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+    ::testing::Values(CloseAnswerCase { "Yes", QMessageBox::Yes, true, true },
+        CloseAnswerCase { "No", QMessageBox::No, true, false },
+        CloseAnswerCase { "Cancel", QMessageBox::Cancel, false, false },
+        CloseAnswerCase { "Escape", -1, false, false }),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CloseTest, YesWithAnInvalidSetSavesTheGeneralSettingsAndKeepsTheWindowOpen)
 {
@@ -144,9 +146,8 @@ TEST_F(CloseTest, ExitInTheFileMenuAsksLikeTheCloseBox)
 
 TEST_F(CloseTest, ARunThatSavedASetLeavesConfigurationIniInNormalForm)
 {
-    startWith(TempDeviceFolder::crlf({"; comment", "[30]", "Name=Last", "[Settings]", "LanguageOffset=10000",
-                                      "Other = kept ", "", "[Extra]", "a=b", "[12]", "[01]", "name=First",
-                                      "junk line"}));
+    startWith(TempDeviceFolder::crlf({ "; comment", "[30]", "Name=Last", "[Settings]", "LanguageOffset=10000",
+        "Other = kept ", "", "[Extra]", "a=b", "[12]", "[01]", "name=First", "junk line" }));
     form->ConfigListBox->setCurrentRow(4);
     form->CurrentEquationSet = 5;
     form->LoadEquationSet();
@@ -160,16 +161,16 @@ TEST_F(CloseTest, ARunThatSavedASetLeavesConfigurationIniInNormalForm)
     EXPECT_TRUE(closeWindow());
     EXPECT_TRUE(boxes.seen().isEmpty());
     EXPECT_EQ(configurationIni(),
-              TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000", "Other=kept", "[01]", "name=First",
-                                      "[05]", "Name=Five", "BodyNr=", "PropellerNr=", "MountingType=Rod",
-                                      "Boundary1=3", "Boundary2=", "Boundary3=", "Factor1=1", "Factor2=",
-                                      "Factor3=", "Factor4=", "Offset1=0", "Offset2=", "Offset3=", "Offset4=",
-                                      "[30]", "Name=Last"}));
+        TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000", "Other=kept", "[01]", "name=First",
+            "[05]", "Name=Five", "BodyNr=", "PropellerNr=", "MountingType=Rod", "Boundary1=3",
+            "Boundary2=", "Boundary3=", "Factor1=1", "Factor2=", "Factor3=", "Factor4=", "Offset1=0",
+            "Offset2=", "Offset3=", "Offset4=", "[30]", "Name=Last" }));
 }
 
 TEST_F(CloseTest, ARunThatOnlySavedGeneralSettingsLeavesConfigurationIniAsItWas)
 {
-    const QByteArray untidy = TempDeviceFolder::crlf({"[30]", "Name=Last", "", "[Settings]", "LanguageOffset=10000"});
+    const QByteArray untidy
+        = TempDeviceFolder::crlf({ "[30]", "Name=Last", "", "[Settings]", "LanguageOffset=10000" });
     startWith(untidy);
     pick(form->PulsesComboBox, 3);
     QTest::mouseClick(form->SaveGeneralSettingsButton, Qt::LeftButton);
@@ -193,7 +194,7 @@ TEST_F(CloseTest, ARefusedWriteWhenSavingAtCloseKeepsTheWindowOpenWithItsChanges
     ASSERT_EQ(boxes.seen().size(), 2);
     EXPECT_EQ(boxes.seen()[1].title, QStringLiteral("Vetu"));
     EXPECT_EQ(boxes.seen()[1].text,
-              QStringLiteral("Unable to write to ") + device.filePath(QStringLiteral("Vetu-Configuration.txt")));
+        QStringLiteral("Unable to write to ") + device.filePath(QStringLiteral("Vetu-Configuration.txt")));
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(form->GeneralSettingsModified);
     EXPECT_TRUE(form->VelocitySettingsModified);

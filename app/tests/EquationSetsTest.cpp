@@ -8,14 +8,15 @@
 #include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
-#include <QMenu>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 class EquationSetsTest : public MainFormTest
 {
@@ -39,18 +40,15 @@ protected:
         form->SaveVelocitySettingsButton->setEnabled(false);
     }
 
-    void chooseCable()
-    {
-        ClickRadioButton(form->TypeRadioGroup->findChildren<QRadioButton *>().at(1));
-    }
+    void chooseCable() { ClickRadioButton(form->TypeRadioGroup->findChildren<QRadioButton *>().at(1)); }
 
     QByteArray configurationIni() const { return device.readFile(QStringLiteral("Configuration.ini")); }
 };
 
-const QByteArray SetOne = TempDeviceFolder::crlf(
-    {"[Settings]", "LanguageOffset=10000", "[01]", "Name=Meter A", "BodyNr=47", "PropellerNr=12",
-     "MountingType=Rod", "Boundary1=0.68", "Boundary2=2.5", "Boundary3=10", "Factor1=0.249", "Factor2=0.258",
-     "Factor3=0.26", "Factor4=0.263", "Offset1=0.013", "Offset2=0.008", "Offset3=0.004", "Offset4=0.001"});
+const QByteArray SetOne = TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000", "[01]",
+    "Name=Meter A", "BodyNr=47", "PropellerNr=12", "MountingType=Rod", "Boundary1=0.68", "Boundary2=2.5",
+    "Boundary3=10", "Factor1=0.249", "Factor2=0.258", "Factor3=0.26", "Factor4=0.263", "Offset1=0.013",
+    "Offset2=0.008", "Offset3=0.004", "Offset4=0.001" });
 
 } // namespace
 
@@ -107,10 +105,10 @@ TEST_F(EquationSetsTest, SavingSetSevenWritesItsFifteenKeysAndUpdatesItsLabel)
 
     EXPECT_TRUE(boxes.seen().isEmpty());
     EXPECT_EQ(configurationIni(),
-              TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000", "[07]", "Name=Meter B", "BodyNr=B-1",
-                                      "PropellerNr=", "MountingType=Cable", "Boundary1=2.5", "Boundary2=",
-                                      "Boundary3=", "Factor1=0.2489", "Factor2=", "Factor3=", "Factor4=",
-                                      "Offset1=0", "Offset2=", "Offset3=", "Offset4="}));
+        TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000", "[07]", "Name=Meter B", "BodyNr=B-1",
+            "PropellerNr=", "MountingType=Cable", "Boundary1=2.5",
+            "Boundary2=", "Boundary3=", "Factor1=0.2489", "Factor2=", "Factor3=", "Factor4=", "Offset1=0",
+            "Offset2=", "Offset3=", "Offset4=" }));
     EXPECT_EQ(form->ConfigListBox->item(6)->text(), QStringLiteral("[07] Meter B"));
     EXPECT_FALSE(form->VelocitySettingsModified);
     EXPECT_FALSE(form->SaveVelocitySettingsButton->isEnabled());
@@ -126,8 +124,8 @@ TEST_F(EquationSetsTest, SavingSetSevenWritesItsFifteenKeysAndUpdatesItsLabel)
 TEST_F(EquationSetsTest, FieldsRefuseCharactersThatTheFileCannotHold)
 {
     startWith(EnglishConfigurationIni());
-    for (QLineEdit *field : {form->NameEdit, form->BodyNrEdit, form->PropellerNrEdit, form->Factor2Edit,
-                             form->Offset4Edit}) {
+    for (QLineEdit *field :
+        { form->NameEdit, form->BodyNrEdit, form->PropellerNrEdit, form->Factor2Edit, form->Offset4Edit }) {
         SCOPED_TRACE(field->objectName().toStdString());
         TypeText(field, QStringLiteral("A\u03a9\u20ac\u2192\u00e9"));
         EXPECT_EQ(field->text(), QStringLiteral("A\u20ac\u00e9")) << "the euro sign and é are Windows-1252";
@@ -135,7 +133,8 @@ TEST_F(EquationSetsTest, FieldsRefuseCharactersThatTheFileCannotHold)
         QApplication::clipboard()->setText(QStringLiteral("x\u03a9y"));
         field->end(false);
         field->paste();
-        EXPECT_EQ(field->text(), QStringLiteral("A\u20ac\u00e9")) << "a paste with one foreign character is refused";
+        EXPECT_EQ(field->text(), QStringLiteral("A\u20ac\u00e9"))
+            << "a paste with one foreign character is refused";
         QApplication::clipboard()->setText(QStringLiteral("xy"));
         field->paste();
         EXPECT_EQ(field->text(), QStringLiteral("A\u20ac\u00e9xy"));
@@ -153,7 +152,8 @@ TEST_F(EquationSetsTest, TextsTypedWithWesternLettersReachTheFileAsWindows1252)
     EXPECT_TRUE(configurationIni().contains("\r\nName=Fl\xfcgel \x80\r\n"));
 }
 
-namespace {
+namespace
+{
 
 struct InvalidSetCase {
     const char *name;
@@ -190,7 +190,8 @@ TEST_P(InvalidSetTest, IsNotSavedAndTheMessageSendsTheFocusToTheField)
     EXPECT_EQ(form->focusWidget(), focus);
     form->activateWindow();
     EXPECT_TRUE(QTest::qWaitFor([focus] { return QApplication::focusWidget() == focus; }, 2000))
-        << "focus is in " << (QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName()) : "nothing");
+        << "focus is in "
+        << (QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName()) : "nothing");
     EXPECT_EQ(configurationIni(), before);
     EXPECT_EQ(field->text(), QLatin1String(c.typed));
     EXPECT_TRUE(form->VelocitySettingsModified);
@@ -198,16 +199,15 @@ TEST_P(InvalidSetTest, IsNotSavedAndTheMessageSendsTheFocusToTheField)
     EXPECT_FALSE(form->EquationSetsSaved);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, InvalidSetTest,
+INSTANTIATE_TEST_SUITE_P(Cases, InvalidSetTest,
     ::testing::Values(
-        InvalidSetCase{"BlankName", "NameEdit", "   ", "Name field must not be empty", "NameEdit"},
-        InvalidSetCase{"BadBoundary", "Boundary3Edit", "x", "Invalid Boundary", "Boundary3Edit"},
-        InvalidSetCase{"BadOffset", "Offset2Edit", "abc", "Invalid Offset!", "Offset2Edit"},
-        InvalidSetCase{"EmptyFactorOfADefinedRange", "Factor1Edit", "", "Equation 1 must be correctly defined!",
-                       "Factor1Edit"},
-        InvalidSetCase{"DecreasingBoundaries", "Boundary2Edit", "0.5",
-                       "The boundary values must be defined in increasing oder!", "Boundary2Edit"}),
+        InvalidSetCase { "BlankName", "NameEdit", "   ", "Name field must not be empty", "NameEdit" },
+        InvalidSetCase { "BadBoundary", "Boundary3Edit", "x", "Invalid Boundary", "Boundary3Edit" },
+        InvalidSetCase { "BadOffset", "Offset2Edit", "abc", "Invalid Offset!", "Offset2Edit" },
+        InvalidSetCase { "EmptyFactorOfADefinedRange", "Factor1Edit", "",
+            "Equation 1 must be correctly defined!", "Factor1Edit" },
+        InvalidSetCase { "DecreasingBoundaries", "Boundary2Edit", "0.5",
+            "The boundary values must be defined in increasing oder!", "Boundary2Edit" }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(EquationSetsTest, RefusedWriteShowsTheErrorAndLosesNothingTyped)
@@ -231,7 +231,8 @@ TEST_F(EquationSetsTest, RefusedWriteShowsTheErrorAndLosesNothingTyped)
     EXPECT_TRUE(form->VelocitySettingsModified);
     EXPECT_TRUE(form->SaveVelocitySettingsButton->isEnabled());
     EXPECT_FALSE(form->EquationSetsSaved);
-    EXPECT_EQ(form->ConfigListBox->item(0)->text(), QStringLiteral("[01] Meter A")) << "the list shows what is stored";
+    EXPECT_EQ(form->ConfigListBox->item(0)->text(), QStringLiteral("[01] Meter A"))
+        << "the list shows what is stored";
 
     // The drive is back: the same press saves.
     ASSERT_TRUE(QDir().mkpath(device.path()));
@@ -255,7 +256,7 @@ TEST_F(EquationSetsTest, RightClickOpensTheMenuForTheShownSetWithoutSelectingAno
 
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_TRUE(QTest::qWaitFor([this] { return form->PopupMenu1->isVisible(); }, 2000));
-    EXPECT_EQ(form->PopupMenu1->actions(), QList<QAction *>{form->DeleteEntry1});
+    EXPECT_EQ(form->PopupMenu1->actions(), QList<QAction *> { form->DeleteEntry1 });
     form->PopupMenu1->close();
 
     QTest::mouseClick(form->windowHandle(), Qt::LeftButton, Qt::NoModifier, onEntry5);

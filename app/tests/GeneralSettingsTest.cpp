@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 class GeneralSettingsTest : public MainFormTest
 {
@@ -40,10 +41,10 @@ TEST_F(GeneralSettingsTest, ChosenEntriesAreSavedAsTheTenKeys)
     QTest::mouseClick(form->SaveGeneralSettingsButton, Qt::LeftButton);
 
     EXPECT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")),
-              TempDeviceFolder::crlf({"[Settings]", "Mode of Measurement=2", "Time Measurement=30",
-                                      "Pulse Measurement=20", "Integration with remaining term=5", "Buzzer=1",
-                                      "Pulse Precision Setting=1", "Buzzer Volume=2", "Current Meter=3",
-                                      "Ground Feeler=0", "Auto ShutDown Period=10"}));
+        TempDeviceFolder::crlf(
+            { "[Settings]", "Mode of Measurement=2", "Time Measurement=30", "Pulse Measurement=20",
+                "Integration with remaining term=5", "Buzzer=1", "Pulse Precision Setting=1",
+                "Buzzer Volume=2", "Current Meter=3", "Ground Feeler=0", "Auto ShutDown Period=10" }));
     EXPECT_FALSE(form->GeneralSettingsModified);
     EXPECT_FALSE(form->SaveGeneralSettingsButton->isEnabled());
     EXPECT_TRUE(boxes.seen().isEmpty());
@@ -51,19 +52,20 @@ TEST_F(GeneralSettingsTest, ChosenEntriesAreSavedAsTheTenKeys)
 
 TEST_F(GeneralSettingsTest, SavingKeepsTheDevicesOwnLinesAndChoosingTheSameEntryCountsAsAChange)
 {
-    const QByteArray original = TempDeviceFolder::crlf(
-        {"; device data", "[Device]", "Serial=4711", "[Settings]", "Firmware=2.1", "Buzzer=2", "[Tail]", "x=y"});
+    const QByteArray original = TempDeviceFolder::crlf({ "; device data", "[Device]", "Serial=4711",
+        "[Settings]", "Firmware=2.1", "Buzzer=2", "[Tail]", "x=y" });
     startWith(original);
     pick(form->BuzzerModeComboBox, form->BuzzerModeComboBox->currentIndex());
     ASSERT_TRUE(form->SaveGeneralSettingsButton->isEnabled());
     QTest::mouseClick(form->SaveGeneralSettingsButton, Qt::LeftButton);
 
     const QByteArray saved = device.readFile(QStringLiteral("Vetu-Configuration.txt"));
-    EXPECT_TRUE(saved.startsWith(TempDeviceFolder::crlf({"; device data", "[Device]", "Serial=4711", "[Settings]",
-                                                         "Firmware=2.1", "Buzzer=2"})))
+    EXPECT_TRUE(saved.startsWith(TempDeviceFolder::crlf(
+        { "; device data", "[Device]", "Serial=4711", "[Settings]", "Firmware=2.1", "Buzzer=2" })))
         << saved.toStdString();
-    EXPECT_TRUE(saved.endsWith(TempDeviceFolder::crlf({"[Tail]", "x=y"}))) << saved.toStdString();
-    EXPECT_EQ(saved.count("\r\n"), 17) << "the six lines before (Buzzer replaced in place), nine new keys, [Tail] and x=y";
+    EXPECT_TRUE(saved.endsWith(TempDeviceFolder::crlf({ "[Tail]", "x=y" }))) << saved.toStdString();
+    EXPECT_EQ(saved.count("\r\n"), 17)
+        << "the six lines before (Buzzer replaced in place), nine new keys, [Tail] and x=y";
 }
 
 TEST_F(GeneralSettingsTest, BuzzerOffDisablesTheVolumeAndTheVolumeIsStillSaved)
@@ -88,7 +90,7 @@ TEST_F(GeneralSettingsTest, BuzzerOffDisablesTheVolumeAndTheVolumeIsStillSaved)
 
 TEST_F(GeneralSettingsTest, ListsWithoutSelectionAreSavedAsNoPosition)
 {
-    startWith(TempDeviceFolder::crlf({"[Settings]", "Buzzer Volume=5", "Ground Feeler=7"}));
+    startWith(TempDeviceFolder::crlf({ "[Settings]", "Buzzer Volume=5", "Ground Feeler=7" }));
     EXPECT_EQ(form->BuzzerVolumeComboBox->currentIndex(), -1);
     pick(form->PulsePrecisionComboBox, 1);
     QTest::mouseClick(form->SaveGeneralSettingsButton, Qt::LeftButton);

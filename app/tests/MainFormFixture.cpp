@@ -13,21 +13,21 @@
 
 QByteArray SampleDeviceFile()
 {
-    return TempDeviceFolder::crlf({"[Settings]", "Mode of Measurement=2", "Time Measurement=30",
-                                   "Pulse Measurement=20", "Integration with remaining term=5", "Buzzer=1",
-                                   "Pulse Precision Setting=1", "Buzzer Volume=2", "Current Meter=3",
-                                   "Ground Feeler=0", "Auto ShutDown Period=10"});
+    return TempDeviceFolder::crlf({ "[Settings]", "Mode of Measurement=2", "Time Measurement=30",
+        "Pulse Measurement=20", "Integration with remaining term=5", "Buzzer=1", "Pulse Precision Setting=1",
+        "Buzzer Volume=2", "Current Meter=3", "Ground Feeler=0", "Auto ShutDown Period=10" });
 }
 
 QByteArray EnglishConfigurationIni()
 {
-    return TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000"});
+    return TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000" });
 }
 
 void TypeText(QWidget *widget, const QString &text)
 {
     for (const QChar c : text) {
-        const Qt::Key key = c.unicode() < 0x80 && c.isLetterOrNumber() ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+        const Qt::Key key
+            = c.unicode() < 0x80 && c.isLetterOrNumber() ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
         QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
         QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
     }
@@ -38,7 +38,8 @@ void ClickRadioButton(QAbstractButton *button)
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
 }
 
-LanguageDialogAnswerer::LanguageDialogAnswerer(int item) : m_item(item)
+LanguageDialogAnswerer::LanguageDialogAnswerer(int item)
+    : m_item(item)
 {
     m_timer.setInterval(5);
     connect(&m_timer, &QTimer::timeout, this, &LanguageDialogAnswerer::poll);

@@ -10,23 +10,24 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-const QByteArray DeviceFile = TempDeviceFolder::crlf({"[Settings]", "Mode of Measurement=2", "Buzzer=1"});
+const QByteArray DeviceFile = TempDeviceFolder::crlf({ "[Settings]", "Mode of Measurement=2", "Buzzer=1" });
 
 class ProgramProcessTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "needs Xvfb and xdotool (scripts/install-deps.sh installs them)";
         // -displayfd: the server picks a free display and prints its number when it is ready.
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                 QStringLiteral("-screen"), QStringLiteral("0"),
-                                                 QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                                 QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp") });
         ASSERT_TRUE(m_server.waitForStarted(10000));
         QElapsedTimer timer;
         timer.start();
@@ -60,11 +61,11 @@ protected:
         // Sanitizer builds: leaks inside system libraries of the X11 platform are not ours.
         const QString lsan = environment.value(QStringLiteral("LSAN_OPTIONS"));
         environment.insert(QStringLiteral("LSAN_OPTIONS"),
-                           (lsan.isEmpty() ? QString() : lsan + QLatin1Char(':')) +
-                               QStringLiteral("suppressions=" VETU_LSAN_SUPPRESSIONS));
+            (lsan.isEmpty() ? QString() : lsan + QLatin1Char(':'))
+                + QStringLiteral("suppressions=" VETU_LSAN_SUPPRESSIONS));
         m_program.setProcessEnvironment(environment);
         m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_program.start(QStringLiteral(VETU_CONFIG_PATH), {folder});
+        m_program.start(QStringLiteral(VETU_CONFIG_PATH), { folder });
         ASSERT_TRUE(m_program.waitForStarted(10000));
     }
 
@@ -89,8 +90,8 @@ protected:
         QElapsedTimer timer;
         timer.start();
         for (;;) {
-            const QByteArray found =
-                xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern});
+            const QByteArray found = xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--name"), pattern });
             if (!found.trimmed().isEmpty())
                 return QString::fromLatin1(found.trimmed().split('\n').first());
             if (m_program.state() == QProcess::NotRunning || timer.elapsed() >= timeoutMs)
@@ -103,9 +104,9 @@ protected:
     // Gives the window the keyboard and presses keys there.
     bool pressKeys(const QString &window, const QStringList &keys)
     {
-        return !xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
-                                    QStringLiteral("key"), QStringLiteral("--clearmodifiers")} +
-                        keys)
+        return !xdotool(QStringList { QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
+                            QStringLiteral("key"), QStringLiteral("--clearmodifiers") }
+            + keys)
                     .isNull();
     }
 
@@ -130,7 +131,7 @@ TEST_F(ProgramProcessTest, WithoutDeviceFileTheMessageIsShownAndTheProgramEndsCr
     ASSERT_FALSE(box.isEmpty()) << "no message box appeared";
     EXPECT_TRUE(waitForWindow(QStringLiteral("^Application Software for Vetu$"), 0).isEmpty())
         << "the main window must not be shown";
-    ASSERT_TRUE(pressKeys(box, {QStringLiteral("Return")}));
+    ASSERT_TRUE(pressKeys(box, { QStringLiteral("Return") }));
 
     ASSERT_TRUE(m_program.waitForFinished(20000));
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
@@ -146,19 +147,19 @@ TEST_F(ProgramProcessTest, FirstStartStoresTheLanguageAndFileExitEndsTheProgram)
 
     const QString dialog = waitForWindow(QStringLiteral("^Language / Sprache"));
     ASSERT_FALSE(dialog.isEmpty()) << "no language dialog appeared";
-    ASSERT_TRUE(pressKeys(dialog, {QStringLiteral("Return")})); // OK with English, the preselected item
+    ASSERT_TRUE(pressKeys(dialog, { QStringLiteral("Return") })); // OK with English, the preselected item
 
     const QString window = waitForWindow(QStringLiteral("^Application Software for Vetu$"));
     ASSERT_FALSE(window.isEmpty()) << "the main window did not appear in English";
     EXPECT_EQ(device.readFile(QStringLiteral("Configuration.ini")),
-              TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000"}));
+        TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000" }));
 
     // File > Exit: open the menu with a click on its title, then choose its only item.
-    ASSERT_FALSE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("mousemove"),
-                          QStringLiteral("--window"), window, QStringLiteral("15"), QStringLiteral("10"),
-                          QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("sleep"),
-                          QStringLiteral("0.5"), QStringLiteral("key"), QStringLiteral("Down"),
-                          QStringLiteral("Return")})
+    ASSERT_FALSE(xdotool(
+        { QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("mousemove"),
+            QStringLiteral("--window"), window, QStringLiteral("15"), QStringLiteral("10"),
+            QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.5"),
+            QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return") })
                      .isNull());
 
     ASSERT_TRUE(m_program.waitForFinished(20000));
@@ -166,5 +167,5 @@ TEST_F(ProgramProcessTest, FirstStartStoresTheLanguageAndFileExitEndsTheProgram)
     EXPECT_EQ(m_program.exitCode(), 0);
     EXPECT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")), DeviceFile);
     EXPECT_EQ(device.readFile(QStringLiteral("Configuration.ini")),
-              TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=10000"}));
+        TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000" }));
 }

@@ -14,10 +14,11 @@
 #include <QRandomGenerator>
 #include <QTabWidget>
 
-namespace {
+namespace
+{
 
-const QString GermanMissingFileMessage =
-    QStringLiteral("Datei Vetu-Configuration.txt nicht gefunden.\r\nBitte schalten Sie das Ger\u00e4t aus und wieder ein!");
+const QString GermanMissingFileMessage = QStringLiteral(
+    "Datei Vetu-Configuration.txt nicht gefunden.\r\nBitte schalten Sie das Ger\u00e4t aus und wieder ein!");
 
 struct MissingDeviceCase {
     const char *name;
@@ -41,7 +42,8 @@ TEST_P(MissingDeviceFileTest, ShowsTheGermanMessageAndEndsWithoutWritingAnything
         QDir(device.path()).mkdir(QStringLiteral("Vetu-Configuration.txt"));
     if (c.withConfigurationIni)
         device.writeFile(QStringLiteral("Configuration.ini"), EnglishConfigurationIni());
-    const QStringList before = QDir(device.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList before
+        = QDir(device.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     LanguageOffset = 0; // as at the start of the program
 
     boxes.answer(QMessageBox::Ok);
@@ -60,13 +62,12 @@ TEST_P(MissingDeviceFileTest, ShowsTheGermanMessageAndEndsWithoutWritingAnything
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MissingDeviceFileTest,
-    ::testing::Values(MissingDeviceCase{"Absent", MissingDeviceCase::Absent, false},
-                      MissingDeviceCase{"AbsentWithEnglishChosen", MissingDeviceCase::Absent, true},
-                      MissingDeviceCase{"ZeroBytes", MissingDeviceCase::Empty, false},
-                      MissingDeviceCase{"ZeroBytesWithEnglishChosen", MissingDeviceCase::Empty, true},
-                      MissingDeviceCase{"FolderOfThatName", MissingDeviceCase::Folder, false}),
+INSTANTIATE_TEST_SUITE_P(Cases, MissingDeviceFileTest,
+    ::testing::Values(MissingDeviceCase { "Absent", MissingDeviceCase::Absent, false },
+        MissingDeviceCase { "AbsentWithEnglishChosen", MissingDeviceCase::Absent, true },
+        MissingDeviceCase { "ZeroBytes", MissingDeviceCase::Empty, false },
+        MissingDeviceCase { "ZeroBytesWithEnglishChosen", MissingDeviceCase::Empty, true },
+        MissingDeviceCase { "FolderOfThatName", MissingDeviceCase::Folder, false }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, FirstStartAsksTheLanguageStoresItAndShowsThirtyEmptySets)
@@ -81,13 +82,14 @@ TEST_F(MainFormTest, FirstStartAsksTheLanguageStoresItAndShowsThirtyEmptySets)
     EXPECT_TRUE(boxes.seen().isEmpty());
     ASSERT_TRUE(form->isVisible());
     EXPECT_EQ(device.readFile(QStringLiteral("Configuration.ini")),
-              TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=20000"}));
+        TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=20000" }));
     EXPECT_EQ(LanguageOffset, 20000);
     EXPECT_EQ(form->PageControl1->tabText(0), QStringLiteral("Param\u00e8tres g\u00e9n\u00e9raux"));
     EXPECT_EQ(form->windowTitle(), LoadText(1));
     ASSERT_EQ(form->ConfigListBox->count(), 30);
     for (int i = 0; i < 30; ++i)
-        EXPECT_EQ(form->ConfigListBox->item(i)->text(), QStringLiteral("[%1] ").arg(i + 1, 2, 10, QLatin1Char('0')));
+        EXPECT_EQ(form->ConfigListBox->item(i)->text(),
+            QStringLiteral("[%1] ").arg(i + 1, 2, 10, QLatin1Char('0')));
     EXPECT_EQ(form->ConfigListBox->currentRow(), 0);
     EXPECT_EQ(form->CurrentEquationSet, 1);
     for (QLineEdit *field : form->findChildren<QLineEdit *>())
@@ -112,7 +114,7 @@ TEST_F(MainFormTest, LanguageDialogClosedWithoutChoiceStoresMinusOneAndTheRunSpe
     EXPECT_TRUE(language.answered());
     ASSERT_TRUE(form->isVisible());
     EXPECT_EQ(device.readFile(QStringLiteral("Configuration.ini")),
-              TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=-1"}));
+        TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=-1" }));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Bediensoftware Vetu"));
     EXPECT_EQ(form->DefaultMeasuringModeComboBox->itemText(0), QStringLiteral("Impulsmessung"));
 }
@@ -130,7 +132,8 @@ TEST_F(MainFormTest, LanguageThatCannotBeStoredIsReportedAndTheWindowStillStarts
 
     ASSERT_EQ(boxes.seen().size(), 1);
     EXPECT_EQ(boxes.seen()[0].title, QStringLiteral("Vetu"));
-    EXPECT_EQ(boxes.seen()[0].text, QStringLiteral("Unable to write to ") + device.filePath("Configuration.ini"));
+    EXPECT_EQ(
+        boxes.seen()[0].text, QStringLiteral("Unable to write to ") + device.filePath("Configuration.ini"));
     ASSERT_TRUE(form->isVisible());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Programa de operaci\u00f3n Vetu"));
     EXPECT_EQ(form->TimeComboBox->currentText(), QStringLiteral("30")) << "the general settings are loaded";
@@ -141,7 +144,8 @@ TEST_F(MainFormTest, LanguageThatCannotBeStoredIsReportedAndTheWindowStillStarts
 TEST_F(MainFormTest, StoredLanguageIsUsedWithoutAskingAndEveryTaggedCaptionIsTranslated)
 {
     device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
-    device.writeFile(QStringLiteral("Configuration.ini"), TempDeviceFolder::crlf({"[Settings]", "LanguageOffset=0"}));
+    device.writeFile(
+        QStringLiteral("Configuration.ini"), TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=0" }));
     LanguageDialogAnswerer language(0);
 
     start();
@@ -152,7 +156,8 @@ TEST_F(MainFormTest, StoredLanguageIsUsedWithoutAskingAndEveryTaggedCaptionIsTra
     EXPECT_EQ(form->Label22->text(), LoadText(21) + QLatin1Char(':'));
     EXPECT_EQ(form->Label27->text(), LoadText(37));
     EXPECT_EQ(form->BuzzerModeComboBox->itemText(1), QStringLiteral("EIN"));
-    EXPECT_EQ(form->TypeRadioGroup->items(), QStringList({QStringLiteral("Stange"), QStringLiteral("Kabel")}));
+    EXPECT_EQ(
+        form->TypeRadioGroup->items(), QStringList({ QStringLiteral("Stange"), QStringLiteral("Kabel") }));
     // The grid's own labels are never translated.
     QStringList gridTexts;
     for (QLabel *label : form->GroupBox2->findChildren<QLabel *>())
@@ -188,7 +193,8 @@ TEST_F(MainFormTest, SampleDeviceFileLoadsItsValues)
     EXPECT_FALSE(form->SaveGeneralSettingsButton->isEnabled());
 }
 
-namespace {
+namespace
+{
 
 // What the ten lists show, as positions, in the order of the device file's keys.
 struct ShownSettings {
@@ -198,21 +204,22 @@ struct ShownSettings {
 
 std::ostream &operator<<(std::ostream &out, const ShownSettings &s)
 {
-    return out << s.mode << ',' << s.time << ',' << s.pulses << ',' << s.remainingTerm << ',' << s.buzzer << ','
-               << s.precision << ',' << s.volume << ',' << s.meter << ',' << s.groundFeeler << ',' << s.autoShutDown;
+    return out << s.mode << ',' << s.time << ',' << s.pulses << ',' << s.remainingTerm << ',' << s.buzzer
+               << ',' << s.precision << ',' << s.volume << ',' << s.meter << ',' << s.groundFeeler << ','
+               << s.autoShutDown;
 }
 
 ShownSettings Shown(const TMainForm &form)
 {
-    return {form.DefaultMeasuringModeComboBox->currentIndex(), form.TimeComboBox->currentIndex(),
-            form.PulsesComboBox->currentIndex(),               form.RemainingTermComboBox->currentIndex(),
-            form.BuzzerModeComboBox->currentIndex(),           form.PulsePrecisionComboBox->currentIndex(),
-            form.BuzzerVolumeComboBox->currentIndex(),         form.VelocityCurrentMeterComboBox->currentIndex(),
-            form.GroundFeelerModeComboBox->currentIndex(),     form.AutoShutDownPeriodComboBox->currentIndex()};
+    return { form.DefaultMeasuringModeComboBox->currentIndex(), form.TimeComboBox->currentIndex(),
+        form.PulsesComboBox->currentIndex(), form.RemainingTermComboBox->currentIndex(),
+        form.BuzzerModeComboBox->currentIndex(), form.PulsePrecisionComboBox->currentIndex(),
+        form.BuzzerVolumeComboBox->currentIndex(), form.VelocityCurrentMeterComboBox->currentIndex(),
+        form.GroundFeelerModeComboBox->currentIndex(), form.AutoShutDownPeriodComboBox->currentIndex() };
 }
 
 // Pulse Mode, 50, 10, 6, precision 1, buzzer ON, volume 2, meter 1, ground feeler AUTO, 3 minutes.
-constexpr ShownSettings Defaults{0, 6, 0, 5, 1, 0, 1, 0, 2, 3};
+constexpr ShownSettings Defaults { 0, 6, 0, 5, 1, 0, 1, 0, 2, 3 };
 
 QByteArray Binary(int size)
 {
@@ -264,36 +271,38 @@ TEST_P(BadInputTest, WindowLoadsWithTheDocumentedValues)
     EXPECT_EQ(form->ConfigListBox->count(), 30);
     EXPECT_FALSE(form->GeneralSettingsModified);
     EXPECT_FALSE(form->VelocitySettingsModified);
-    EXPECT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")), c.deviceFile) << "loading writes nothing";
+    EXPECT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")), c.deviceFile)
+        << "loading writes nothing";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadInputTest,
+INSTANTIATE_TEST_SUITE_P(Cases, BadInputTest,
     ::testing::Values(
-        BadInputCase{"OneEmptyLineCountsAsPresent", "\r\n", EnglishConfigurationIni(), Defaults},
-        BadInputCase{"EmptySettingsSection", "[Settings]\r\n", EnglishConfigurationIni(), Defaults},
-        BadInputCase{"NoSettingsSection", "[Device]\r\nSerial=42\r\n", EnglishConfigurationIni(), Defaults},
-        BadInputCase{"Binary", Binary(4096), Binary(4096), Defaults},
-        BadInputCase{"TenMegabytes", TenMegabytesThen("[Settings]\r\nBuzzer=0\r\nTime Measurement=120\r\n"),
-                     TenMegabytesThen("[Settings]\r\nLanguageOffset=10000\r\n[03]\r\nName=X\r\n"),
-                     ShownSettings{0, 10, 0, 5, 0, 0, 1, 0, 2, 3}},
-        BadInputCase{"LinesWithoutEqualsAndNoFinalLineBreak",
-                     "[Settings]\r\ngarbage\r\n=\r\nBuzzer=3\r\nGround Feeler=1",
-                     "[Settings]\r\nnonsense\r\nLanguageOffset=10000", ShownSettings{0, 6, 0, 5, 3, 0, 1, 0, 1, 3}},
-        BadInputCase{"DuplicateKeysAndSections",
-                     "[Settings]\r\nPulse Measurement=25\r\nPulse Measurement=25\r\n[SETTINGS]\r\n"
-                     "Pulse Measurement=25\r\n",
-                     "[Settings]\r\nLanguageOffset=10000\r\n[01]\r\nName=A\r\n[01]\r\nName=A\r\n",
-                     ShownSettings{0, 6, 15, 5, 1, 0, 1, 0, 2, 3}},
-        BadInputCase{"ValuesOutOfRangeAndNotNumbers",
-                     "[Settings]\r\nMode of Measurement=9\r\nTime Measurement=7\r\nIntegration with remaining "
-                     "term=11\r\nBuzzer=x\r\nBuzzer Volume=5\r\nCurrent Meter=-4\r\nGround Feeler=7\r\nAuto "
-                     "ShutDown Period=60\r\n",
-                     EnglishConfigurationIni(), ShownSettings{-1, 6, 0, 0, 1, 0, -1, -1, -1, -1}},
-        BadInputCase{"Utf8InsteadOfWindows1252",
-                     "[Settings]\r\n\xc3\x84nderung=\xc3\xbc\r\nMode of Measurement=3\r\nTime Measurement= 15 \r\n",
-                     "[Settings]\r\nLanguageOffset=10000\r\n[01]\r\nName=Gr\xc3\xb6\xc3\x9f\x65\r\n",
-                     ShownSettings{2, 2, 0, 5, 1, 0, 1, 0, 2, 3}}),
+        BadInputCase { "OneEmptyLineCountsAsPresent", "\r\n", EnglishConfigurationIni(), Defaults },
+        BadInputCase { "EmptySettingsSection", "[Settings]\r\n", EnglishConfigurationIni(), Defaults },
+        BadInputCase {
+            "NoSettingsSection", "[Device]\r\nSerial=42\r\n", EnglishConfigurationIni(), Defaults },
+        BadInputCase { "Binary", Binary(4096), Binary(4096), Defaults },
+        BadInputCase { "TenMegabytes", TenMegabytesThen("[Settings]\r\nBuzzer=0\r\nTime Measurement=120\r\n"),
+            TenMegabytesThen("[Settings]\r\nLanguageOffset=10000\r\n[03]\r\nName=X\r\n"),
+            ShownSettings { 0, 10, 0, 5, 0, 0, 1, 0, 2, 3 } },
+        BadInputCase { "LinesWithoutEqualsAndNoFinalLineBreak",
+            "[Settings]\r\ngarbage\r\n=\r\nBuzzer=3\r\nGround Feeler=1",
+            "[Settings]\r\nnonsense\r\nLanguageOffset=10000",
+            ShownSettings { 0, 6, 0, 5, 3, 0, 1, 0, 1, 3 } },
+        BadInputCase { "DuplicateKeysAndSections",
+            "[Settings]\r\nPulse Measurement=25\r\nPulse Measurement=25\r\n[SETTINGS]\r\n"
+            "Pulse Measurement=25\r\n",
+            "[Settings]\r\nLanguageOffset=10000\r\n[01]\r\nName=A\r\n[01]\r\nName=A\r\n",
+            ShownSettings { 0, 6, 15, 5, 1, 0, 1, 0, 2, 3 } },
+        BadInputCase { "ValuesOutOfRangeAndNotNumbers",
+            "[Settings]\r\nMode of Measurement=9\r\nTime Measurement=7\r\nIntegration with remaining "
+            "term=11\r\nBuzzer=x\r\nBuzzer Volume=5\r\nCurrent Meter=-4\r\nGround Feeler=7\r\nAuto "
+            "ShutDown Period=60\r\n",
+            EnglishConfigurationIni(), ShownSettings { -1, 6, 0, 0, 1, 0, -1, -1, -1, -1 } },
+        BadInputCase { "Utf8InsteadOfWindows1252",
+            "[Settings]\r\n\xc3\x84nderung=\xc3\xbc\r\nMode of Measurement=3\r\nTime Measurement= 15 \r\n",
+            "[Settings]\r\nLanguageOffset=10000\r\n[01]\r\nName=Gr\xc3\xb6\xc3\x9f\x65\r\n",
+            ShownSettings { 2, 2, 0, 5, 1, 0, 1, 0, 2, 3 } }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, WindowHasTheDesignedGeometry)
@@ -312,7 +321,7 @@ TEST_F(MainFormTest, WindowHasTheDesignedGeometry)
     EXPECT_TRUE(form->Boundary1_Edit->isReadOnly());
     EXPECT_FALSE(form->findChild<QWidget *>(QStringLiteral("RichEdit"))->isVisible());
     // Every page control sits inside the visible part of its page.
-    for (QWidget *page : {form->GeneralTabSheet, form->VelocityTabSheet})
+    for (QWidget *page : { form->GeneralTabSheet, form->VelocityTabSheet })
         for (QWidget *child : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()) || !child->isVisible())
                 << child->objectName().toStdString();

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
-FirstPaintProbe::FirstPaintProbe(QObject *window) : QObject(window)
+FirstPaintProbe::FirstPaintProbe(QObject *window)
+    : QObject(window)
 {
     window->installEventFilter(this);
 }
@@ -20,7 +21,7 @@ bool FirstPaintProbe::eventFilter(QObject *, QEvent *event)
         QTimer::singleShot(0, [] {
             // The process's CPU time so far: unlike the wall clock, other busy processes
             // on the machine do not inflate it.
-            timespec cpu{};
+            timespec cpu {};
             clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
             std::printf("painted %.3f\n", cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
             std::fflush(stdout);

@@ -12,11 +12,12 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct Sample {
     double wallMs = -1; // from start() until the probe reports its first paint
-    double cpuMs = -1;  // CPU time the probe had used by then
+    double cpuMs = -1; // CPU time the probe had used by then
 };
 
 Sample Measure(const QString &program, const QStringList &arguments)
@@ -57,8 +58,9 @@ double Median(std::vector<double> values)
 
 bool CopySampleDevice(const QString &to)
 {
-    for (const char *name : {"Vetu-Configuration.txt", "Configuration.ini"})
-        if (!QFile::copy(QStringLiteral(VETU_SAMPLE_DEVICE "/") + QLatin1String(name), to + QLatin1String(name)))
+    for (const char *name : { "Vetu-Configuration.txt", "Configuration.ini" })
+        if (!QFile::copy(
+                QStringLiteral(VETU_SAMPLE_DEVICE "/") + QLatin1String(name), to + QLatin1String(name)))
             return false;
     return true;
 }
@@ -78,12 +80,12 @@ int main(int argc, char **argv)
     const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     // One unmeasured start of each warms the file cache.
     Measure(dir + QStringLiteral("startup-probe-empty"), {});
-    Measure(dir + QStringLiteral("startup-probe-vetu"), {folder});
+    Measure(dir + QStringLiteral("startup-probe-vetu"), { folder });
 
     std::vector<double> emptyWall, vetuWall, emptyCpu, vetuCpu;
     for (int i = 0; i < rounds; ++i) {
         const Sample e = Measure(dir + QStringLiteral("startup-probe-empty"), {});
-        const Sample v = Measure(dir + QStringLiteral("startup-probe-vetu"), {folder});
+        const Sample v = Measure(dir + QStringLiteral("startup-probe-vetu"), { folder });
         if (e.cpuMs < 0 || v.cpuMs < 0) {
             std::fprintf(stderr, "a probe did not report its first paint\n");
             return 1;
@@ -94,11 +96,11 @@ int main(int argc, char **argv)
         vetuCpu.push_back(v.cpuMs);
     }
     std::printf("Start-up to the first paint of the main window, median of %d runs (%s):\n", rounds,
-                qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM").constData());
+        qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("                              wall clock    CPU time\n");
     std::printf("  empty Qt main window:     %8.1f ms %8.1f ms\n", Median(emptyWall), Median(emptyCpu));
     std::printf("  vetu-config main window:  %8.1f ms %8.1f ms\n", Median(vetuWall), Median(vetuCpu));
     std::printf("  ratio:                    %8.2f    %8.2f     (target: at most 1.30)\n",
-                Median(vetuWall) / Median(emptyWall), Median(vetuCpu) / Median(emptyCpu));
+        Median(vetuWall) / Median(emptyWall), Median(vetuCpu) / Median(emptyCpu));
     return 0;
 }

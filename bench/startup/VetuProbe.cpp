@@ -8,7 +8,8 @@
 int main(int argc, char **argv)
 {
     VetuApplication app(argc, argv);
-    TMainForm mainForm(vetu::ProgramFolderFromArguments(app.arguments(), QCoreApplication::applicationDirPath()));
+    TMainForm mainForm(
+        vetu::ProgramFolderFromArguments(app.arguments(), QCoreApplication::applicationDirPath()));
     TLanguageSelectionForm languageSelectionForm;
     mainForm.LanguageSelectionForm = &languageSelectionForm;
     FirstPaintProbe probe(&mainForm);
