@@ -113,9 +113,9 @@ void TMainForm::buildGeneralPage()
         QStringLiteral("Shut down device automatically after"), { 16, 22, 233, 16 });
     AutoShutDownPeriodComboBox
         = makeList(AutoShutDownGroupBox, "AutoShutDownPeriodComboBox", 0, {}, { 256, 18, 57, 22 });
-    Label27 = makeLabel(AutoShutDownGroupBox, "Label27", 37, QStringLiteral("minutes."), { 320, 22, 97, 16 });
+    Label27 = makeLabel(AutoShutDownGroupBox, "Label27", 37, QStringLiteral("minutes."), { 320, 22, 65, 16 });
     Label28 = makeLabel(
-        AutoShutDownGroupBox, "Label28", 38, QStringLiteral("[0 = No Auto Shut Down]"), { 424, 22, 177, 16 });
+        AutoShutDownGroupBox, "Label28", 38, QStringLiteral("[0 = No Auto Shut Down]"), { 388, 22, 217, 16 });
     Label28->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     SaveGeneralSettingsButton = new QPushButton(QStringLiteral("Save Settings"), page);
