@@ -117,6 +117,9 @@ TEST_F(CloseTest, YesWithAnInvalidSetSavesTheGeneralSettingsAndKeepsTheWindowOpe
     ASSERT_EQ(boxes.seen().size(), 2);
     EXPECT_EQ(boxes.seen()[1].text, QStringLiteral("Equation 1 must be correctly defined!"));
     EXPECT_TRUE(form->isVisible());
+    // The field with the fault is brought into view, whichever page was shown.
+    EXPECT_EQ(form->PageControl1->currentWidget(), form->VelocityTabSheet);
+    EXPECT_EQ(form->focusWidget(), form->Offset1Edit);
     EXPECT_TRUE(deviceFile().contains("\r\nBuzzer=3\r\n"));
     EXPECT_EQ(configurationIni(), StoredSet);
 
