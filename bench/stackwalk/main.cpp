@@ -20,7 +20,8 @@
 using namespace crashreport;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+namespace
+{
 
 double msSince(Clock::time_point t)
 {
@@ -45,7 +46,8 @@ void sample(const TCrashModulePtr &m, std::size_t want, std::vector<std::uint64_
         const TCrashFunction *f = sized[(i * 7919) % sized.size()];
         const std::uint64_t start = m->loadBias + f->offset;
         cs_insn *insn = nullptr;
-        const std::size_t n = cs_disasm(cs, reinterpret_cast<const std::uint8_t *>(start), f->size, start, 0, &insn);
+        const std::size_t n
+            = cs_disasm(cs, reinterpret_cast<const std::uint8_t *>(start), f->size, start, 0, &insn);
         for (std::size_t k = 0; k < n; ++k) {
             if (insn[k].id == X86_INS_CALL) {
                 out.push_back(insn[k].address);
@@ -142,12 +144,12 @@ int main(int argc, char **argv)
     }
     const double a2lMs = msSince(t);
 
-    std::printf("call sites: %zu (program %zu, Qt6Core %zu, libc %zu); named %zu, with line %zu\n", addresses.size(),
-                nSelf, nQt, addresses.size() - nSelf - nQt, named, withLine);
+    std::printf("call sites: %zu (program %zu, Qt6Core %zu, libc %zu); named %zu, with line %zu\n",
+        addresses.size(), nSelf, nQt, addresses.size() - nSelf - nQt, named, withLine);
     std::printf("resolver cold: %.1f ms (%.1f us per address)\n", coldMs, 1000 * coldMs / addresses.size());
     std::printf("resolver warm: %.1f ms (%.1f us per address)\n", warmMs, 1000 * warmMs / addresses.size());
     std::printf("addr2line:     %.1f ms (%.1f us per address, %zu output lines)\n", a2lMs,
-                1000 * a2lMs / addresses.size(), a2lLines);
+        1000 * a2lMs / addresses.size(), a2lLines);
     std::printf("ratio addr2line / resolver: cold %.1f, warm %.1f\n", a2lMs / coldMs, a2lMs / warmMs);
 
     // A whole stack of 50 frames, walked and resolved; the best of 20 warm runs.

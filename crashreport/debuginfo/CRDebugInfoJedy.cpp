@@ -3,51 +3,54 @@
 #include <algorithm>
 #include <cstring>
 
-namespace crashreport {
-
-namespace {
-
-constexpr std::uint32_t EndOfStream = 0x7FFFFFFF;
-constexpr std::size_t HeaderSize = 34;
-constexpr std::size_t MaxRows = 1u << 22;
-
-std::uint32_t u32At(const std::string &d, std::size_t at)
+namespace crashreport
 {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= std::uint32_t(static_cast<unsigned char>(d[at + i])) << (8 * i);
-    return v;
-}
 
-char decode6(unsigned code)
+namespace
 {
-    if (code >= 1 && code <= 26)
-        return static_cast<char>('a' + code - 1);
-    if (code >= 27 && code <= 52)
-        return static_cast<char>('A' + code - 27);
-    if (code >= 53 && code <= 62)
-        return static_cast<char>('0' + code - 53);
-    return '_';
-}
 
-int encode6(char c)
-{
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 1;
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A' + 27;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 53;
-    if (c == '_')
-        return 63;
-    return -1;
-}
+    constexpr std::uint32_t EndOfStream = 0x7FFFFFFF;
+    constexpr std::size_t HeaderSize = 34;
+    constexpr std::size_t MaxRows = 1u << 22;
 
-template <typename T> const T *lastAtOrBelow(const std::vector<T> &v, std::uint64_t address)
-{
-    auto it = std::upper_bound(v.begin(), v.end(), address, [](std::uint64_t a, const T &x) { return a < x.address; });
-    return it == v.begin() ? nullptr : &*(it - 1);
-}
+    std::uint32_t u32At(const std::string &d, std::size_t at)
+    {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= std::uint32_t(static_cast<unsigned char>(d[at + i])) << (8 * i);
+        return v;
+    }
+
+    char decode6(unsigned code)
+    {
+        if (code >= 1 && code <= 26)
+            return static_cast<char>('a' + code - 1);
+        if (code >= 27 && code <= 52)
+            return static_cast<char>('A' + code - 27);
+        if (code >= 53 && code <= 62)
+            return static_cast<char>('0' + code - 53);
+        return '_';
+    }
+
+    int encode6(char c)
+    {
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 1;
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A' + 27;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 53;
+        if (c == '_')
+            return 63;
+        return -1;
+    }
+
+    template <typename T> const T *lastAtOrBelow(const std::vector<T> &v, std::uint64_t address)
+    {
+        auto it = std::upper_bound(
+            v.begin(), v.end(), address, [](std::uint64_t a, const T &x) { return a < x.address; });
+        return it == v.begin() ? nullptr : &*(it - 1);
+    }
 
 } // namespace
 
@@ -86,7 +89,8 @@ std::string TCRDebugInfoJedy::packWord(const std::string &text)
     return out;
 }
 
-TCRDebugInfoJedy::TCRDebugInfoJedy(std::string data) : m_data(std::move(data))
+TCRDebugInfoJedy::TCRDebugInfoJedy(std::string data)
+    : m_data(std::move(data))
 {
     try {
         m_valid = parse();
@@ -101,7 +105,8 @@ TCRDebugInfoJedy::TCRDebugInfoJedy(std::string data) : m_data(std::move(data))
     }
 }
 
-bool TCRDebugInfoJedy::readStream(std::size_t offset, int width, std::vector<std::vector<std::uint32_t>> &rows) const
+bool TCRDebugInfoJedy::readStream(
+    std::size_t offset, int width, std::vector<std::vector<std::uint32_t>> &rows) const
 {
     std::size_t pos = offset;
     std::vector<std::uint32_t> sums(static_cast<std::size_t>(width), 0);
@@ -148,8 +153,8 @@ bool TCRDebugInfoJedy::word(std::uint32_t offset, std::string &out) const
     }
     while (pos + 3 <= m_data.size() && out.size() < 4096) {
         const std::uint32_t v = std::uint32_t(static_cast<unsigned char>(m_data[pos]))
-                                | std::uint32_t(static_cast<unsigned char>(m_data[pos + 1])) << 8
-                                | std::uint32_t(static_cast<unsigned char>(m_data[pos + 2])) << 16;
+            | std::uint32_t(static_cast<unsigned char>(m_data[pos + 1])) << 8
+            | std::uint32_t(static_cast<unsigned char>(m_data[pos + 2])) << 16;
         pos += 3;
         for (int k = 0; k < 4; ++k) {
             const unsigned code = (v >> (6 * k)) & 63;
@@ -167,7 +172,7 @@ bool TCRDebugInfoJedy::parse()
         return false;
     const std::uint32_t units = u32At(m_data, 5), sources = u32At(m_data, 9), symbols = u32At(m_data, 13),
                         lines = u32At(m_data, 17), words = u32At(m_data, 21);
-    for (std::uint32_t off : {units, sources, symbols, lines, words})
+    for (std::uint32_t off : { units, sources, symbols, lines, words })
         if (off < HeaderSize || off >= m_data.size())
             return false;
     m_wordsOffset = words;
@@ -177,7 +182,7 @@ bool TCRDebugInfoJedy::parse()
         if (!readStream(offset, 2, rows))
             return false;
         for (const auto &r : rows) {
-            Named n{r[0], {}};
+            Named n { r[0], {} };
             if (!word(r[1], n.name))
                 return false;
             out.push_back(std::move(n));
@@ -190,7 +195,7 @@ bool TCRDebugInfoJedy::parse()
     if (!readStream(symbols, 3, rows))
         return false;
     for (const auto &r : rows) {
-        Named n{r[0], {}};
+        Named n { r[0], {} };
         if (!word(r[1], n.name))
             return false;
         if (r[2] != 0) {
@@ -205,11 +210,13 @@ bool TCRDebugInfoJedy::parse()
     if (!readStream(lines, 2, rows))
         return false;
     for (const auto &r : rows)
-        m_lines.push_back({r[0], r[1]});
+        m_lines.push_back({ r[0], r[1] });
     auto byAddress = [](const auto &a, const auto &b) { return a.address < b.address; };
     // Every stream is written in address order; anything else is damage.
-    if (!std::is_sorted(m_units.begin(), m_units.end(), byAddress) || !std::is_sorted(m_sources.begin(), m_sources.end(), byAddress)
-        || !std::is_sorted(m_symbols.begin(), m_symbols.end(), byAddress) || !std::is_sorted(m_lines.begin(), m_lines.end(), byAddress))
+    if (!std::is_sorted(m_units.begin(), m_units.end(), byAddress)
+        || !std::is_sorted(m_sources.begin(), m_sources.end(), byAddress)
+        || !std::is_sorted(m_symbols.begin(), m_symbols.end(), byAddress)
+        || !std::is_sorted(m_lines.begin(), m_lines.end(), byAddress))
         return false;
     return !m_units.empty() || !m_symbols.empty();
 }
@@ -218,7 +225,7 @@ bool TCRDebugInfoJedy::getLocationInfo(std::uint64_t address, TCrashLocationInfo
 {
     if (!m_valid)
         return false;
-    info = TCrashLocationInfo{};
+    info = TCrashLocationInfo {};
     info.address = address;
     if (const Named *u = lastAtOrBelow(m_units, address))
         info.unitName = u->name;

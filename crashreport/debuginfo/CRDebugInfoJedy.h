@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
-class TCRDebugInfoJedy : public TCRDebugInfoSource {
+class TCRDebugInfoJedy : public TCRDebugInfoSource
+{
 public:
     explicit TCRDebugInfoJedy(std::string data);
     bool getLocationInfo(std::uint64_t address, TCrashLocationInfo &info) const override;

@@ -4,79 +4,81 @@
 #include <sstream>
 #include <strings.h>
 
-namespace crashreport {
-
-namespace {
-
-std::vector<std::string> words(const std::string &line)
+namespace crashreport
 {
-    std::vector<std::string> out;
-    std::istringstream in(line);
-    std::string w;
-    while (in >> w)
-        out.push_back(w);
-    return out;
-}
 
-bool hexNumber(std::string s, std::uint64_t &out)
+namespace
 {
-    if (!s.empty() && (s.back() == 'H' || s.back() == 'h'))
-        s.pop_back();
-    if (s.empty() || s.size() > 16)
-        return false;
-    std::uint64_t v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * 16 + static_cast<unsigned>(d);
+
+    std::vector<std::string> words(const std::string &line)
+    {
+        std::vector<std::string> out;
+        std::istringstream in(line);
+        std::string w;
+        while (in >> w)
+            out.push_back(w);
+        return out;
     }
-    out = v;
-    return true;
-}
 
-bool decNumber(const std::string &s, std::uint32_t &out)
-{
-    if (s.empty() || s.size() > 9)
-        return false;
-    std::uint32_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
+    bool hexNumber(std::string s, std::uint64_t &out)
+    {
+        if (!s.empty() && (s.back() == 'H' || s.back() == 'h'))
+            s.pop_back();
+        if (s.empty() || s.size() > 16)
             return false;
-        v = v * 10 + static_cast<unsigned>(c - '0');
+        std::uint64_t v = 0;
+        for (char c : s) {
+            int d;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return false;
+            v = v * 16 + static_cast<unsigned>(d);
+        }
+        out = v;
+        return true;
     }
-    out = v;
-    return true;
-}
 
-// "0001:0000ABCD" -> segment and offset.
-bool segAddress(const std::string &s, std::uint32_t &segment, std::uint64_t &offset)
-{
-    const std::size_t colon = s.find(':');
-    std::uint64_t seg = 0;
-    if (colon == std::string::npos || !hexNumber(s.substr(0, colon), seg) || seg > 0xFFFF
-        || !hexNumber(s.substr(colon + 1), offset))
-        return false;
-    segment = static_cast<std::uint32_t>(seg);
-    return true;
-}
-
-bool hasWords(const std::vector<std::string> &w, std::initializer_list<const char *> expected)
-{
-    std::size_t i = 0;
-    for (const char *e : expected) {
-        if (i >= w.size() || strcasecmp(w[i].c_str(), e) != 0)
+    bool decNumber(const std::string &s, std::uint32_t &out)
+    {
+        if (s.empty() || s.size() > 9)
             return false;
-        ++i;
+        std::uint32_t v = 0;
+        for (char c : s) {
+            if (c < '0' || c > '9')
+                return false;
+            v = v * 10 + static_cast<unsigned>(c - '0');
+        }
+        out = v;
+        return true;
     }
-    return true;
-}
+
+    // "0001:0000ABCD" -> segment and offset.
+    bool segAddress(const std::string &s, std::uint32_t &segment, std::uint64_t &offset)
+    {
+        const std::size_t colon = s.find(':');
+        std::uint64_t seg = 0;
+        if (colon == std::string::npos || !hexNumber(s.substr(0, colon), seg) || seg > 0xFFFF
+            || !hexNumber(s.substr(colon + 1), offset))
+            return false;
+        segment = static_cast<std::uint32_t>(seg);
+        return true;
+    }
+
+    bool hasWords(const std::vector<std::string> &w, std::initializer_list<const char *> expected)
+    {
+        std::size_t i = 0;
+        for (const char *e : expected) {
+            if (i >= w.size() || strcasecmp(w[i].c_str(), e) != 0)
+                return false;
+            ++i;
+        }
+        return true;
+    }
 
 } // namespace
 
@@ -107,26 +109,27 @@ bool TCRDebugInfoMap::parse(const std::string &text)
         if (w.empty())
             continue;
         // Section titles re-synchronise the parser.
-        if (hasWords(w, {"Start", "Length", "Name", "Class"})) {
+        if (hasWords(w, { "Start", "Length", "Name", "Class" })) {
             state = State::SegmentTable;
             continue;
         }
-        if (hasWords(w, {"Detailed", "map", "of", "segments"})) {
+        if (hasWords(w, { "Detailed", "map", "of", "segments" })) {
             state = State::Detailed;
             continue;
         }
-        if (hasWords(w, {"Address", "Publics", "by"}) && w.size() == 4
+        if (hasWords(w, { "Address", "Publics", "by" }) && w.size() == 4
             && (strcasecmp(w[3].c_str(), "Name") == 0 || strcasecmp(w[3].c_str(), "Value") == 0)) {
             state = State::Publics;
             continue;
         }
-        if (hasWords(w, {"Bound", "resource", "files"})) {
+        if (hasWords(w, { "Bound", "resource", "files" })) {
             state = State::Resources;
             continue;
         }
-        if (hasWords(w, {"Line", "numbers", "for"})) {
+        if (hasWords(w, { "Line", "numbers", "for" })) {
             // Line numbers for Unit(File.pas) segment .text
-            const std::size_t open = line.find('('), close = line.find(')', open == std::string::npos ? 0 : open);
+            const std::size_t open = line.find('('),
+                              close = line.find(')', open == std::string::npos ? 0 : open);
             if (open == std::string::npos || close == std::string::npos)
                 return false;
             const std::size_t forPos = line.find("for");
@@ -157,14 +160,14 @@ bool TCRDebugInfoMap::parse(const std::string &text)
             if (unit.empty() || off + len < off)
                 return false;
             if (seg == 1)
-                m_segments.push_back({off, len, unit});
+                m_segments.push_back({ off, len, unit });
             break;
         }
         case State::Publics: {
             if (w.size() < 2 || !segAddress(w[0], seg, off))
                 return false;
             if (seg == 1)
-                m_publics.push_back({off, w[1]});
+                m_publics.push_back({ off, w[1] });
             break;
         }
         case State::Lines: {
@@ -175,7 +178,7 @@ bool TCRDebugInfoMap::parse(const std::string &text)
                 if (!decNumber(w[i], lineNo) || lineNo == 0 || !segAddress(w[i + 1], seg, off))
                     return false;
                 if (seg == 1)
-                    m_lines.push_back({off, lineNo, block});
+                    m_lines.push_back({ off, lineNo, block });
             }
             break;
         }
@@ -183,19 +186,23 @@ bool TCRDebugInfoMap::parse(const std::string &text)
     }
     if (m_segments.empty() && m_publics.empty())
         return false;
-    std::sort(m_segments.begin(), m_segments.end(), [](const Segment &a, const Segment &b) { return a.start < b.start; });
-    std::stable_sort(m_publics.begin(), m_publics.end(), [](const Public &a, const Public &b) { return a.address < b.address; });
-    m_publics.erase(std::unique(m_publics.begin(), m_publics.end(),
-                                [](const Public &a, const Public &b) { return a.address == b.address && a.name == b.name; }),
-                    m_publics.end());
-    std::stable_sort(m_lines.begin(), m_lines.end(), [](const LinePair &a, const LinePair &b) { return a.address < b.address; });
+    std::sort(m_segments.begin(), m_segments.end(),
+        [](const Segment &a, const Segment &b) { return a.start < b.start; });
+    std::stable_sort(m_publics.begin(), m_publics.end(),
+        [](const Public &a, const Public &b) { return a.address < b.address; });
+    m_publics.erase(
+        std::unique(m_publics.begin(), m_publics.end(),
+            [](const Public &a, const Public &b) { return a.address == b.address && a.name == b.name; }),
+        m_publics.end());
+    std::stable_sort(m_lines.begin(), m_lines.end(),
+        [](const LinePair &a, const LinePair &b) { return a.address < b.address; });
     return true;
 }
 
 const TCRDebugInfoMap::Segment *TCRDebugInfoMap::segmentOf(std::uint64_t address) const
 {
     auto it = std::upper_bound(m_segments.begin(), m_segments.end(), address,
-                               [](std::uint64_t a, const Segment &s) { return a < s.start; });
+        [](std::uint64_t a, const Segment &s) { return a < s.start; });
     if (it == m_segments.begin())
         return nullptr;
     --it;
@@ -205,7 +212,7 @@ const TCRDebugInfoMap::Segment *TCRDebugInfoMap::segmentOf(std::uint64_t address
 const TCRDebugInfoMap::LinePair *TCRDebugInfoMap::lineAt(std::uint64_t address, std::uint32_t block) const
 {
     auto it = std::upper_bound(m_lines.begin(), m_lines.end(), address,
-                               [](std::uint64_t a, const LinePair &p) { return a < p.address; });
+        [](std::uint64_t a, const LinePair &p) { return a < p.address; });
     while (it != m_lines.begin()) {
         --it;
         if (block == UINT32_MAX || it->block == block)
@@ -221,11 +228,11 @@ bool TCRDebugInfoMap::getLocationInfo(std::uint64_t address, TCrashLocationInfo 
     const Segment *seg = segmentOf(address);
     if (!seg)
         return false;
-    info = TCrashLocationInfo{};
+    info = TCrashLocationInfo {};
     info.address = address;
     info.unitName = seg->unit;
     auto pub = std::upper_bound(m_publics.begin(), m_publics.end(), address,
-                                [](std::uint64_t a, const Public &p) { return a < p.address; });
+        [](std::uint64_t a, const Public &p) { return a < p.address; });
     std::uint64_t procAddress = seg->start;
     if (pub != m_publics.begin() && (pub - 1)->address >= seg->start) {
         info.procedureName = (pub - 1)->name;
@@ -239,7 +246,8 @@ bool TCRDebugInfoMap::getLocationInfo(std::uint64_t address, TCrashLocationInfo 
     if (const LinePair *p = lineAt(address, block); p && p->address >= seg->start) {
         info.line = p->line;
         info.sourceFile = m_sourceFiles[p->block];
-        if (const LinePair *q = lineAt(procAddress, p->block); q && q->address >= seg->start && p->line >= q->line)
+        if (const LinePair *q = lineAt(procAddress, p->block);
+            q && q->address >= seg->start && p->line >= q->line)
             info.lineOffset = p->line - q->line;
     }
     return !info.procedureName.empty() || info.line != 0 || !info.unitName.empty();

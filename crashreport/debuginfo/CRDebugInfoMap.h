@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
-class TCRDebugInfoMap : public TCRDebugInfoSource {
+class TCRDebugInfoMap : public TCRDebugInfoSource
+{
 public:
     // Parses the text of a map file. A damaged table leaves the source invalid.
     explicit TCRDebugInfoMap(const std::string &text);
@@ -36,8 +38,8 @@ private:
 
     bool m_valid = false;
     std::vector<Segment> m_segments; // sorted by start
-    std::vector<Public> m_publics;   // sorted by address
-    std::vector<LinePair> m_lines;   // sorted by address
+    std::vector<Public> m_publics; // sorted by address
+    std::vector<LinePair> m_lines; // sorted by address
     std::vector<std::string> m_sourceFiles;
     std::vector<std::string> m_blockUnits;
 };

@@ -8,7 +8,8 @@
 #include <fstream>
 #include <sys/stat.h>
 
-namespace crashreport {
+namespace crashreport
+{
 
 std::uint64_t TCRDebugInfoSource::translateAddress(const TCrashModule &module, std::uint64_t address) const
 {
@@ -18,8 +19,10 @@ std::uint64_t TCRDebugInfoSource::translateAddress(const TCrashModule &module, s
 
 bool CrashReadFile(const std::string &path, std::string &data, std::size_t maxBytes)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes)
+    struct stat st {
+    };
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)
+        || static_cast<std::uint64_t>(st.st_size) > maxBytes)
         return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -30,8 +33,8 @@ bool CrashReadFile(const std::string &path, std::string &data, std::size_t maxBy
     return true;
 }
 
-std::shared_ptr<TCRDebugInfoSource> CrashOpenDebugSourceBeside(const std::string &moduleFile, std::string *foundFile,
-                                                               int *kind)
+std::shared_ptr<TCRDebugInfoSource> CrashOpenDebugSourceBeside(
+    const std::string &moduleFile, std::string *foundFile, int *kind)
 {
     const std::size_t slash = moduleFile.find_last_of('/');
     const std::size_t dot = moduleFile.find_last_of('.');
@@ -40,8 +43,8 @@ std::shared_ptr<TCRDebugInfoSource> CrashOpenDebugSourceBeside(const std::string
         const char *ext;
         int kind;
     };
-    for (const Candidate c : {Candidate{".map", 2}, Candidate{".jdbg", 3}, Candidate{".tds", 4}}) {
-        std::vector<std::string> names{moduleFile + c.ext};
+    for (const Candidate c : { Candidate { ".map", 2 }, Candidate { ".jdbg", 3 }, Candidate { ".tds", 4 } }) {
+        std::vector<std::string> names { moduleFile + c.ext };
         if (hasExt)
             names.push_back(moduleFile.substr(0, dot) + c.ext);
         for (const std::string &name : names) {

@@ -7,21 +7,23 @@
 #include <memory>
 #include <string>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCrashModule;
 
 // The answer of a debug source for one address.
 struct TCrashLocationInfo {
     std::uint64_t address = 0;
-    std::string unitName;      // module (unit) name
+    std::string unitName; // module (unit) name
     std::string procedureName; // full name, parts joined by "."
     std::uint32_t lineOffset = 0;
     std::uint32_t line = 0;
     std::string sourceFile;
 };
 
-class TCRDebugInfoSource {
+class TCRDebugInfoSource
+{
 public:
     virtual ~TCRDebugInfoSource() = default;
     // Module-relative address to the source's own addresses: the offset into the module's
@@ -35,9 +37,8 @@ public:
 
 // Opens the debug source found beside a module file ("<name>.map", "<name>.jdbg",
 // "<name>.tds", with the extension replaced or appended); nullptr when there is none.
-std::shared_ptr<TCRDebugInfoSource> CrashOpenDebugSourceBeside(const std::string &moduleFile,
-                                                               std::string *foundFile = nullptr,
-                                                               int *kind = nullptr);
+std::shared_ptr<TCRDebugInfoSource> CrashOpenDebugSourceBeside(
+    const std::string &moduleFile, std::string *foundFile = nullptr, int *kind = nullptr);
 
 // Reads a whole file; false when it cannot be read or exceeds maxBytes.
 bool CrashReadFile(const std::string &path, std::string &data, std::size_t maxBytes = 256u << 20);

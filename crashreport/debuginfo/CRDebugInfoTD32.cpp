@@ -3,58 +3,68 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace crashreport {
+namespace crashreport
+{
 
-namespace {
+namespace
+{
 
-constexpr std::uint16_t SstModule = 0x120;
-constexpr std::uint16_t SstAlignSym = 0x125;
-constexpr std::uint16_t SstSrcModule = 0x127;
-constexpr std::uint16_t SstNames = 0x130;
-constexpr std::uint16_t SymLProc32 = 0x204;
-constexpr std::uint16_t SymGProc32 = 0x205;
+    constexpr std::uint16_t SstModule = 0x120;
+    constexpr std::uint16_t SstAlignSym = 0x125;
+    constexpr std::uint16_t SstSrcModule = 0x127;
+    constexpr std::uint16_t SstNames = 0x130;
+    constexpr std::uint16_t SymLProc32 = 0x204;
+    constexpr std::uint16_t SymGProc32 = 0x205;
 
-struct Damaged : std::runtime_error {
-    Damaged() : std::runtime_error("Assertion failure") {}
-};
+    struct Damaged : std::runtime_error {
+        Damaged()
+            : std::runtime_error("Assertion failure")
+        {
+        }
+    };
 
-// A window [begin, end) of the data; every read is checked against it.
-struct Cursor {
-    const std::string &d;
-    std::size_t begin, end, pos;
+    // A window [begin, end) of the data; every read is checked against it.
+    struct Cursor {
+        const std::string &d;
+        std::size_t begin, end, pos;
 
-    Cursor(const std::string &data, std::size_t b, std::size_t size) : d(data), begin(b), end(b + size), pos(b)
-    {
-        if (b > data.size() || size > data.size() - b)
-            throw Damaged();
-    }
-    void seek(std::size_t offset)
-    {
-        if (offset > end - begin)
-            throw Damaged();
-        pos = begin + offset;
-    }
-    void need(std::size_t n) const
-    {
-        if (n > end - pos)
-            throw Damaged();
-    }
-    std::uint32_t u(int bytes)
-    {
-        need(static_cast<std::size_t>(bytes));
-        std::uint32_t v = 0;
-        for (int i = 0; i < bytes; ++i)
-            v |= std::uint32_t(static_cast<unsigned char>(d[pos + i])) << (8 * i);
-        pos += static_cast<std::size_t>(bytes);
-        return v;
-    }
-    std::uint32_t u16() { return u(2); }
-    std::uint32_t u32() { return u(4); }
-};
+        Cursor(const std::string &data, std::size_t b, std::size_t size)
+            : d(data)
+            , begin(b)
+            , end(b + size)
+            , pos(b)
+        {
+            if (b > data.size() || size > data.size() - b)
+                throw Damaged();
+        }
+        void seek(std::size_t offset)
+        {
+            if (offset > end - begin)
+                throw Damaged();
+            pos = begin + offset;
+        }
+        void need(std::size_t n) const
+        {
+            if (n > end - pos)
+                throw Damaged();
+        }
+        std::uint32_t u(int bytes)
+        {
+            need(static_cast<std::size_t>(bytes));
+            std::uint32_t v = 0;
+            for (int i = 0; i < bytes; ++i)
+                v |= std::uint32_t(static_cast<unsigned char>(d[pos + i])) << (8 * i);
+            pos += static_cast<std::size_t>(bytes);
+            return v;
+        }
+        std::uint32_t u16() { return u(2); }
+        std::uint32_t u32() { return u(4); }
+    };
 
 } // namespace
 
-TCRDebugInfoTD32::TCRDebugInfoTD32(std::string data) : m_data(std::move(data))
+TCRDebugInfoTD32::TCRDebugInfoTD32(std::string data)
+    : m_data(std::move(data))
 {
     try {
         m_valid = parse();
@@ -73,7 +83,8 @@ TCRDebugInfoTD32::TCRDebugInfoTD32(std::string data) : m_data(std::move(data))
 bool TCRDebugInfoTD32::parse()
 {
     auto isSignature = [&](std::size_t at) {
-        return at + 4 <= m_data.size() && (m_data.compare(at, 4, "FB09") == 0 || m_data.compare(at, 4, "FB0A") == 0);
+        return at + 4 <= m_data.size()
+            && (m_data.compare(at, 4, "FB09") == 0 || m_data.compare(at, 4, "FB0A") == 0);
     };
     std::size_t base = 0;
     if (!isSignature(0)) {
@@ -199,16 +210,17 @@ bool TCRDebugInfoTD32::parse()
                     for (std::uint32_t p = 0; p < pairs; ++p) {
                         const std::uint32_t line = c.u16();
                         if (seg == 1)
-                            src.lines.push_back({offsets[p], line});
+                            src.lines.push_back({ offsets[p], line });
                     }
                 }
                 std::stable_sort(src.lines.begin(), src.lines.end(),
-                                 [](const TCRLineInfo &a, const TCRLineInfo &b) { return a.offset < b.offset; });
+                    [](const TCRLineInfo &a, const TCRLineInfo &b) { return a.offset < b.offset; });
                 m_sources.push_back(std::move(src));
             }
         }
     }
-    std::sort(m_symbols.begin(), m_symbols.end(), [](const auto &a, const auto &b) { return a.offset < b.offset; });
+    std::sort(
+        m_symbols.begin(), m_symbols.end(), [](const auto &a, const auto &b) { return a.offset < b.offset; });
     return !m_modules.empty() || !m_symbols.empty();
 }
 
@@ -217,7 +229,7 @@ bool TCRDebugInfoTD32::getLocationInfo(std::uint64_t address, TCrashLocationInfo
     if (!m_valid || address > UINT32_MAX)
         return false;
     const auto a = static_cast<std::uint32_t>(address);
-    info = TCrashLocationInfo{};
+    info = TCrashLocationInfo {};
     info.address = address;
     const TCRModuleInfo *module = nullptr;
     for (const TCRModuleInfo &m : m_modules)
@@ -239,16 +251,17 @@ bool TCRDebugInfoTD32::getLocationInfo(std::uint64_t address, TCrashLocationInfo
         if (src.module != moduleIndex || src.lines.empty() || a < src.lines.front().offset)
             continue;
         auto it = std::upper_bound(src.lines.begin(), src.lines.end(), a,
-                                   [](std::uint32_t x, const TCRLineInfo &l) { return x < l.offset; });
+            [](std::uint32_t x, const TCRLineInfo &l) { return x < l.offset; });
         const TCRLineInfo &l = *(it - 1);
-        if (module && std::none_of(module->codeRanges.begin(), module->codeRanges.end(),
-                                   [&](const auto &r) { return l.offset >= r.first && l.offset - r.first < r.second; }))
+        if (module && std::none_of(module->codeRanges.begin(), module->codeRanges.end(), [&](const auto &r) {
+                return l.offset >= r.first && l.offset - r.first < r.second;
+            }))
             continue;
         info.line = l.line;
         info.sourceFile = src.fileName;
         if (proc) {
             auto p = std::upper_bound(src.lines.begin(), src.lines.end(), proc->offset,
-                                      [](std::uint32_t x, const TCRLineInfo &ll) { return x < ll.offset; });
+                [](std::uint32_t x, const TCRLineInfo &ll) { return x < ll.offset; });
             if (p != src.lines.begin() && l.line >= (p - 1)->line)
                 info.lineOffset = l.line - (p - 1)->line;
         }

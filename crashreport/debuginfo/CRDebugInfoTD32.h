@@ -26,7 +26,8 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCRModuleInfo {
     std::string name;
@@ -52,7 +53,8 @@ struct TCRSourceModuleInfo {
     std::vector<TCRLineInfo> lines; // segment 1, sorted by offset
 };
 
-class TCRDebugInfoTD32 : public TCRDebugInfoSource {
+class TCRDebugInfoTD32 : public TCRDebugInfoSource
+{
 public:
     explicit TCRDebugInfoTD32(std::string data);
     bool getLocationInfo(std::uint64_t address, TCrashLocationInfo &info) const override;

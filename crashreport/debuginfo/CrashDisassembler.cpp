@@ -10,91 +10,94 @@
 #include <cstdio>
 #include <memory>
 
-namespace crashreport {
-
-namespace {
-
-constexpr std::size_t Window = 70;
-constexpr int InstructionsEachSide = 10;
-
-std::string hex16(std::uint64_t v)
+namespace crashreport
 {
-    char buf[20];
-    std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(v));
-    return buf;
-}
 
-struct Capstone {
-    csh handle = 0;
-    bool ok = false;
-    Capstone()
-    {
-        ok = cs_open(CS_ARCH_X86, CS_MODE_64, &handle) == CS_ERR_OK;
-        if (ok)
-            cs_option(handle, CS_OPT_DETAIL, CS_OPT_OFF);
-    }
-    ~Capstone()
-    {
-        if (ok)
-            cs_close(&handle);
-    }
-};
-
-struct Decoded {
-    std::uint64_t address;
-    std::size_t size;
-    unsigned char first;
-    std::string text;
-};
-
-// Decodes [begin, begin + size) of buf (buf holds code from bufAddress) into instructions.
-std::vector<Decoded> decode(const Capstone &cs, const unsigned char *buf, std::uint64_t bufAddress, std::uint64_t begin,
-                            std::uint64_t end)
+namespace
 {
-    std::vector<Decoded> out;
-    cs_insn *insn = nullptr;
-    const std::size_t offset = static_cast<std::size_t>(begin - bufAddress);
-    const std::size_t count = cs_disasm(cs.handle, buf + offset, static_cast<std::size_t>(end - begin), begin, 0, &insn);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string text = insn[i].mnemonic;
-        if (insn[i].op_str[0]) {
-            text += ' ';
-            text += insn[i].op_str;
+
+    constexpr std::size_t Window = 70;
+    constexpr int InstructionsEachSide = 10;
+
+    std::string hex16(std::uint64_t v)
+    {
+        char buf[20];
+        std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(v));
+        return buf;
+    }
+
+    struct Capstone {
+        csh handle = 0;
+        bool ok = false;
+        Capstone()
+        {
+            ok = cs_open(CS_ARCH_X86, CS_MODE_64, &handle) == CS_ERR_OK;
+            if (ok)
+                cs_option(handle, CS_OPT_DETAIL, CS_OPT_OFF);
         }
-        out.push_back({insn[i].address, insn[i].size, insn[i].bytes[0], std::move(text)});
-    }
-    if (insn)
-        cs_free(insn, count);
-    return out;
-}
+        ~Capstone()
+        {
+            if (ok)
+                cs_close(&handle);
+        }
+    };
 
-// The target of a direct call or jump ("call 0x401234"), or 0.
-std::uint64_t directTarget(const std::string &text)
-{
-    if (text.rfind("call 0x", 0) != 0 && text.rfind("jmp 0x", 0) != 0)
-        return 0;
-    const std::size_t p = text.find("0x");
-    std::uint64_t v = 0;
-    for (std::size_t i = p + 2; i < text.size(); ++i) {
-        const char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else
+    struct Decoded {
+        std::uint64_t address;
+        std::size_t size;
+        unsigned char first;
+        std::string text;
+    };
+
+    // Decodes [begin, begin + size) of buf (buf holds code from bufAddress) into instructions.
+    std::vector<Decoded> decode(const Capstone &cs, const unsigned char *buf, std::uint64_t bufAddress,
+        std::uint64_t begin, std::uint64_t end)
+    {
+        std::vector<Decoded> out;
+        cs_insn *insn = nullptr;
+        const std::size_t offset = static_cast<std::size_t>(begin - bufAddress);
+        const std::size_t count
+            = cs_disasm(cs.handle, buf + offset, static_cast<std::size_t>(end - begin), begin, 0, &insn);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string text = insn[i].mnemonic;
+            if (insn[i].op_str[0]) {
+                text += ' ';
+                text += insn[i].op_str;
+            }
+            out.push_back({ insn[i].address, insn[i].size, insn[i].bytes[0], std::move(text) });
+        }
+        if (insn)
+            cs_free(insn, count);
+        return out;
+    }
+
+    // The target of a direct call or jump ("call 0x401234"), or 0.
+    std::uint64_t directTarget(const std::string &text)
+    {
+        if (text.rfind("call 0x", 0) != 0 && text.rfind("jmp 0x", 0) != 0)
             return 0;
-        v = v * 16 + static_cast<unsigned>(d);
+        const std::size_t p = text.find("0x");
+        std::uint64_t v = 0;
+        for (std::size_t i = p + 2; i < text.size(); ++i) {
+            const char c = text[i];
+            int d;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else
+                return 0;
+            v = v * 16 + static_cast<unsigned>(d);
+        }
+        return v;
     }
-    return v;
-}
 
-std::string joinName(const TCrashStackEntry &e)
-{
-    if (e.className.empty())
-        return e.procedureName;
-    return e.className + "::" + e.procedureName;
-}
+    std::string joinName(const TCrashStackEntry &e)
+    {
+        if (e.className.empty())
+            return e.procedureName;
+        return e.className + "::" + e.procedureName;
+    }
 
 } // namespace
 
@@ -206,7 +209,8 @@ std::vector<std::string> CrashAssemblerLines(const std::vector<TCrashAsmInstruct
             position = i.unitName;
             if (!i.procedureName.empty())
                 position += (position.empty() ? "" : " ") + i.procedureName;
-            position += " (Line=" + std::to_string(i.line) + " - Offset=" + std::to_string(i.lineOffset) + ")";
+            position
+                += " (Line=" + std::to_string(i.line) + " - Offset=" + std::to_string(i.lineOffset) + ")";
         }
         if (!position.empty() && position != lastPosition) {
             if (!firstBlock)
@@ -270,8 +274,8 @@ std::vector<std::uint8_t> CrashReadDump(std::uint64_t address, std::size_t size)
     return out;
 }
 
-std::vector<std::string> CrashCpuLines(const TCrashCpuContext &c, std::uint64_t exceptionAddress,
-                                       const TCrashCpuTitles &titles)
+std::vector<std::string> CrashCpuLines(
+    const TCrashCpuContext &c, std::uint64_t exceptionAddress, const TCrashCpuTitles &titles)
 {
     auto reg = [&](std::uint64_t v) { return c.valid ? hex16(v) : std::string(16, '?'); };
     auto pair = [&](const char *a, std::uint64_t va, const char *b, std::uint64_t vb) {
@@ -299,8 +303,9 @@ std::vector<std::string> CrashCpuLines(const TCrashCpuContext &c, std::uint64_t 
     lines.push_back(stackTitle + titles.memoryDump + ":");
     lines.push_back(std::string(stackWidth, '-') + "   " + std::string(memoryWidth, '-'));
     const std::uint64_t sp = c.valid ? c.rsp : 0;
-    const std::vector<std::uint8_t> stack = sp ? CrashReadDump(sp, 16 * 8) : std::vector<std::uint8_t>{};
-    const std::vector<std::uint8_t> memory = exceptionAddress ? CrashReadDump(exceptionAddress, 256) : std::vector<std::uint8_t>{};
+    const std::vector<std::uint8_t> stack = sp ? CrashReadDump(sp, 16 * 8) : std::vector<std::uint8_t> {};
+    const std::vector<std::uint8_t> memory
+        = exceptionAddress ? CrashReadDump(exceptionAddress, 256) : std::vector<std::uint8_t> {};
     if (stack.size() != 16 * 8 || memory.size() != 256)
         return lines;
     for (int k = 0; k < 16; ++k) {
@@ -308,7 +313,7 @@ std::vector<std::string> CrashCpuLines(const TCrashCpuContext &c, std::uint64_t 
         for (int b = 7; b >= 0; --b)
             value = (value << 8) | stack[static_cast<std::size_t>(8 * k + b)];
         std::string line = hex16(sp + 8 * static_cast<std::uint64_t>(k)) + ": " + hex16(value) + "   "
-                           + hex16(exceptionAddress + 16 * static_cast<std::uint64_t>(k)) + ":";
+            + hex16(exceptionAddress + 16 * static_cast<std::uint64_t>(k)) + ":";
         std::string chars;
         for (int b = 0; b < 16; ++b) {
             const std::uint8_t byte = memory[static_cast<std::size_t>(16 * k + b)];

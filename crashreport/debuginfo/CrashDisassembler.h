@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCrashAsmInstruction {
     std::uint64_t address = 0;
-    std::string instruction;  // "mov rax, qword ptr [rbx + 8]", may end with "; comment"
+    std::string instruction; // "mov rax, qword ptr [rbx + 8]", may end with "; comment"
     bool isException = false; // the instruction at the exception address
-    std::string unitName;     // source position of the instruction
+    std::string unitName; // source position of the instruction
     std::string procedureName;
     std::uint32_t line = 0;
     std::uint32_t lineOffset = 0;
@@ -24,7 +25,8 @@ struct TCrashAsmInstruction {
 // the instruction at it plus up to 10 behind it, stopping at the last readable byte within
 // 70 bytes behind it or after the first return-like instruction (first byte 0xC2 to 0xCB).
 // Unreadable code gives an empty list. Calls and jumps to named procedures get a comment.
-std::vector<TCrashAsmInstruction> CrashDisassembleAround(std::uint64_t exceptionAddress, bool withSourcePositions = true);
+std::vector<TCrashAsmInstruction> CrashDisassembleAround(
+    std::uint64_t exceptionAddress, bool withSourcePositions = true);
 
 // The assembler section's lines (without the title): "address  instruction", the source
 // comment blocks where the position changes, "<-- EXCEPTION" on the exception line, and
@@ -52,8 +54,8 @@ struct TCrashCpuTitles {
 // with their dash line, and 16 dump lines (stack: 64-bit values from the stack pointer;
 // memory: 16 bytes a line from the exception address), dumped only when 128 bytes of stack
 // and 256 bytes of memory are readable. Registers show "????????????????" without a context.
-std::vector<std::string> CrashCpuLines(const TCrashCpuContext &context, std::uint64_t exceptionAddress,
-                                       const TCrashCpuTitles &titles = {});
+std::vector<std::string> CrashCpuLines(
+    const TCrashCpuContext &context, std::uint64_t exceptionAddress, const TCrashCpuTitles &titles = {});
 
 // Reads a dump without faulting; empty when not all bytes are readable.
 std::vector<std::uint8_t> CrashReadDump(std::uint64_t address, std::size_t size);

@@ -13,202 +13,203 @@
 #include <unordered_map>
 #include <vector>
 
-namespace crashreport {
-
-namespace {
-
-// Function-local statics: a report may be built before this file's globals are constructed
-// (during the static initialisation of the program).
-std::mutex &dwarfMutex()
+namespace crashreport
 {
-    static std::mutex m;
-    return m;
-}
-Dwfl *g_dwfl = nullptr; // constant-initialised
-char *g_debugPath = nullptr;
 
-const Dwfl_Callbacks g_callbacks = {
-    dwfl_linux_proc_find_elf,
-    dwfl_standard_find_debuginfo,
-    nullptr,
-    &g_debugPath,
-};
-
-Dwfl *session()
+namespace
 {
-    if (g_dwfl)
-        return g_dwfl;
-    Dwfl *d = dwfl_begin(&g_callbacks);
-    if (!d)
-        return nullptr;
-    dwfl_report_begin(d);
-    if (dwfl_linux_proc_report(d, ::getpid()) != 0 || dwfl_report_end(d, nullptr, nullptr) != 0) {
-        dwfl_end(d);
-        return nullptr;
+
+    // Function-local statics: a report may be built before this file's globals are constructed
+    // (during the static initialisation of the program).
+    std::mutex &dwarfMutex()
+    {
+        static std::mutex m;
+        return m;
     }
-    g_dwfl = d;
-    return d;
-}
+    Dwfl *g_dwfl = nullptr; // constant-initialised
+    char *g_debugPath = nullptr;
 
-// The procedures of one module with their address ranges, read once: asking libdw for the
-// scopes of every address walks the whole unit each time, which is far too slow for a stack.
-struct ProcedureIndex {
-    struct Range {
-        std::uint64_t lo, hi;
-        std::uint32_t proc;
+    const Dwfl_Callbacks g_callbacks = {
+        dwfl_linux_proc_find_elf,
+        dwfl_standard_find_debuginfo,
+        nullptr,
+        &g_debugPath,
     };
-    struct Procedure {
-        std::string name; // linkage name (mangled) or plain name
-        std::uint32_t declLine;
+
+    Dwfl *session()
+    {
+        if (g_dwfl)
+            return g_dwfl;
+        Dwfl *d = dwfl_begin(&g_callbacks);
+        if (!d)
+            return nullptr;
+        dwfl_report_begin(d);
+        if (dwfl_linux_proc_report(d, ::getpid()) != 0 || dwfl_report_end(d, nullptr, nullptr) != 0) {
+            dwfl_end(d);
+            return nullptr;
+        }
+        g_dwfl = d;
+        return d;
+    }
+
+    // The procedures of one module with their address ranges, read once: asking libdw for the
+    // scopes of every address walks the whole unit each time, which is far too slow for a stack.
+    struct ProcedureIndex {
+        struct Range {
+            std::uint64_t lo, hi;
+            std::uint32_t proc;
+        };
+        struct Procedure {
+            std::string name; // linkage name (mangled) or plain name
+            std::uint32_t declLine;
+        };
+        std::vector<Range> ranges; // sorted by lo
+        std::vector<Procedure> procedures;
     };
-    std::vector<Range> ranges; // sorted by lo
-    std::vector<Procedure> procedures;
-};
 
-std::unordered_map<Dwfl_Module *, ProcedureIndex> &indexes()
-{
-    static auto *map = new std::unordered_map<Dwfl_Module *, ProcedureIndex>;
-    return *map;
-}
+    std::unordered_map<Dwfl_Module *, ProcedureIndex> &indexes()
+    {
+        static auto *map = new std::unordered_map<Dwfl_Module *, ProcedureIndex>;
+        return *map;
+    }
 
-std::string rawDieName(Dwarf_Die *die)
-{
-    Dwarf_Attribute attr;
-    for (int at : {DW_AT_linkage_name, DW_AT_MIPS_linkage_name}) {
-        if (dwarf_attr_integrate(die, at, &attr)) {
+    std::string rawDieName(Dwarf_Die *die)
+    {
+        Dwarf_Attribute attr;
+        for (int at : { DW_AT_linkage_name, DW_AT_MIPS_linkage_name }) {
+            if (dwarf_attr_integrate(die, at, &attr)) {
+                if (const char *s = dwarf_formstring(&attr))
+                    return s;
+            }
+        }
+        if (dwarf_attr_integrate(die, DW_AT_name, &attr)) {
             if (const char *s = dwarf_formstring(&attr))
                 return s;
         }
+        return {};
     }
-    if (dwarf_attr_integrate(die, DW_AT_name, &attr)) {
-        if (const char *s = dwarf_formstring(&attr))
-            return s;
-    }
-    return {};
-}
 
-struct IndexBuild {
-    ProcedureIndex *index;
-    Dwarf_Addr bias;
-};
+    struct IndexBuild {
+        ProcedureIndex *index;
+        Dwarf_Addr bias;
+    };
 
-int indexProcedure(Dwarf_Die *die, void *arg)
-{
-    auto *b = static_cast<IndexBuild *>(arg);
-    Dwarf_Addr base = 0, start = 0, end = 0;
-    ptrdiff_t off = 0;
-    std::uint32_t procIndex = UINT32_MAX;
-    while ((off = dwarf_ranges(die, off, &base, &start, &end)) > 0) {
-        if (start == 0 || end <= start)
-            continue;
-        if (procIndex == UINT32_MAX) {
-            int declLine = 0;
-            if (dwarf_decl_line(die, &declLine) != 0 || declLine < 0)
-                declLine = 0;
-            procIndex = static_cast<std::uint32_t>(b->index->procedures.size());
-            b->index->procedures.push_back({rawDieName(die), static_cast<std::uint32_t>(declLine)});
-        }
-        b->index->ranges.push_back({start + b->bias, end + b->bias, procIndex});
-    }
-    return DWARF_CB_OK;
-}
-
-const ProcedureIndex &indexOf(Dwfl_Module *mod)
-{
-    auto it = indexes().find(mod);
-    if (it != indexes().end())
-        return it->second;
-    ProcedureIndex &index = indexes()[mod];
-    Dwarf_Addr bias = 0;
-    for (Dwarf_Die *cu = nullptr; (cu = dwfl_module_nextcu(mod, cu, &bias)) != nullptr;) {
-        IndexBuild b{&index, bias};
-        dwarf_getfuncs(cu, indexProcedure, &b, 0);
-    }
-    std::sort(index.ranges.begin(), index.ranges.end(), [](const auto &a, const auto &b) {
-        return a.lo != b.lo ? a.lo < b.lo : a.hi > b.hi;
-    });
-    return index;
-}
-
-// The innermost indexed procedure whose range holds the address, or nullptr.
-const ProcedureIndex::Procedure *findProcedure(const ProcedureIndex &index, std::uint64_t address)
-{
-    auto it = std::upper_bound(index.ranges.begin(), index.ranges.end(), address,
-                               [](std::uint64_t a, const ProcedureIndex::Range &r) { return a < r.lo; });
-    // Ranges may nest (a procedure inside another's range); look back a few.
-    for (int tries = 0; it != index.ranges.begin() && tries < 8; ++tries) {
-        --it;
-        if (address < it->hi)
-            return &index.procedures[it->proc];
-    }
-    return nullptr;
-}
-
-std::string dieName(Dwarf_Die *die)
-{
-    Dwarf_Attribute attr;
-    for (int at : {DW_AT_linkage_name, DW_AT_MIPS_linkage_name}) {
-        if (dwarf_attr_integrate(die, at, &attr)) {
-            if (const char *s = dwarf_formstring(&attr))
-                return CrashDemangle(s);
-        }
-    }
-    if (const char *s = dwarf_diename(die))
-        return s;
-    if (dwarf_attr_integrate(die, DW_AT_name, &attr)) {
-        if (const char *s = dwarf_formstring(&attr))
-            return s;
-    }
-    return {};
-}
-
-bool lookupLocked(std::uint64_t address, TCrashDwarfLocation &out, bool allowRetry)
-{
-    Dwfl *d = session();
-    if (!d)
-        return false;
-    Dwfl_Module *mod = dwfl_addrmodule(d, address);
-    if (!mod) {
-        if (!allowRetry)
-            return false;
-        dwfl_end(g_dwfl);
-        g_dwfl = nullptr;
-        indexes().clear();
-        return lookupLocked(address, out, false);
-    }
-    bool found = false;
-    if (Dwfl_Line *line = dwfl_module_getsrc(mod, address)) {
-        int lineNo = 0;
-        if (const char *file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {
-            out.sourceFile = file;
-            out.line = lineNo > 0 ? static_cast<std::uint32_t>(lineNo) : 0;
-            found = true;
-        }
-    }
-    if (const ProcedureIndex::Procedure *p = findProcedure(indexOf(mod), address)) {
-        out.procedureName = CrashDemangle(p->name.c_str());
-        out.procedureLine = p->declLine;
-        return true;
-    }
-    Dwarf_Addr bias = 0;
-    if (Dwarf_Die *cu = dwfl_module_addrdie(mod, address, &bias)) {
-        Dwarf_Die *scopes = nullptr;
-        const int n = dwarf_getscopes(cu, address - bias, &scopes);
-        for (int i = 0; i < n; ++i) {
-            const int tag = dwarf_tag(&scopes[i]);
-            if (tag != DW_TAG_subprogram && tag != DW_TAG_inlined_subroutine)
+    int indexProcedure(Dwarf_Die *die, void *arg)
+    {
+        auto *b = static_cast<IndexBuild *>(arg);
+        Dwarf_Addr base = 0, start = 0, end = 0;
+        ptrdiff_t off = 0;
+        std::uint32_t procIndex = UINT32_MAX;
+        while ((off = dwarf_ranges(die, off, &base, &start, &end)) > 0) {
+            if (start == 0 || end <= start)
                 continue;
-            out.procedureName = dieName(&scopes[i]);
-            int declLine = 0;
-            if (dwarf_decl_line(&scopes[i], &declLine) == 0 && declLine > 0)
-                out.procedureLine = static_cast<std::uint32_t>(declLine);
-            found = found || !out.procedureName.empty();
-            break;
+            if (procIndex == UINT32_MAX) {
+                int declLine = 0;
+                if (dwarf_decl_line(die, &declLine) != 0 || declLine < 0)
+                    declLine = 0;
+                procIndex = static_cast<std::uint32_t>(b->index->procedures.size());
+                b->index->procedures.push_back({ rawDieName(die), static_cast<std::uint32_t>(declLine) });
+            }
+            b->index->ranges.push_back({ start + b->bias, end + b->bias, procIndex });
         }
-        std::free(scopes);
+        return DWARF_CB_OK;
     }
-    return found;
-}
+
+    const ProcedureIndex &indexOf(Dwfl_Module *mod)
+    {
+        auto it = indexes().find(mod);
+        if (it != indexes().end())
+            return it->second;
+        ProcedureIndex &index = indexes()[mod];
+        Dwarf_Addr bias = 0;
+        for (Dwarf_Die *cu = nullptr; (cu = dwfl_module_nextcu(mod, cu, &bias)) != nullptr;) {
+            IndexBuild b { &index, bias };
+            dwarf_getfuncs(cu, indexProcedure, &b, 0);
+        }
+        std::sort(index.ranges.begin(), index.ranges.end(),
+            [](const auto &a, const auto &b) { return a.lo != b.lo ? a.lo < b.lo : a.hi > b.hi; });
+        return index;
+    }
+
+    // The innermost indexed procedure whose range holds the address, or nullptr.
+    const ProcedureIndex::Procedure *findProcedure(const ProcedureIndex &index, std::uint64_t address)
+    {
+        auto it = std::upper_bound(index.ranges.begin(), index.ranges.end(), address,
+            [](std::uint64_t a, const ProcedureIndex::Range &r) { return a < r.lo; });
+        // Ranges may nest (a procedure inside another's range); look back a few.
+        for (int tries = 0; it != index.ranges.begin() && tries < 8; ++tries) {
+            --it;
+            if (address < it->hi)
+                return &index.procedures[it->proc];
+        }
+        return nullptr;
+    }
+
+    std::string dieName(Dwarf_Die *die)
+    {
+        Dwarf_Attribute attr;
+        for (int at : { DW_AT_linkage_name, DW_AT_MIPS_linkage_name }) {
+            if (dwarf_attr_integrate(die, at, &attr)) {
+                if (const char *s = dwarf_formstring(&attr))
+                    return CrashDemangle(s);
+            }
+        }
+        if (const char *s = dwarf_diename(die))
+            return s;
+        if (dwarf_attr_integrate(die, DW_AT_name, &attr)) {
+            if (const char *s = dwarf_formstring(&attr))
+                return s;
+        }
+        return {};
+    }
+
+    bool lookupLocked(std::uint64_t address, TCrashDwarfLocation &out, bool allowRetry)
+    {
+        Dwfl *d = session();
+        if (!d)
+            return false;
+        Dwfl_Module *mod = dwfl_addrmodule(d, address);
+        if (!mod) {
+            if (!allowRetry)
+                return false;
+            dwfl_end(g_dwfl);
+            g_dwfl = nullptr;
+            indexes().clear();
+            return lookupLocked(address, out, false);
+        }
+        bool found = false;
+        if (Dwfl_Line *line = dwfl_module_getsrc(mod, address)) {
+            int lineNo = 0;
+            if (const char *file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {
+                out.sourceFile = file;
+                out.line = lineNo > 0 ? static_cast<std::uint32_t>(lineNo) : 0;
+                found = true;
+            }
+        }
+        if (const ProcedureIndex::Procedure *p = findProcedure(indexOf(mod), address)) {
+            out.procedureName = CrashDemangle(p->name.c_str());
+            out.procedureLine = p->declLine;
+            return true;
+        }
+        Dwarf_Addr bias = 0;
+        if (Dwarf_Die *cu = dwfl_module_addrdie(mod, address, &bias)) {
+            Dwarf_Die *scopes = nullptr;
+            const int n = dwarf_getscopes(cu, address - bias, &scopes);
+            for (int i = 0; i < n; ++i) {
+                const int tag = dwarf_tag(&scopes[i]);
+                if (tag != DW_TAG_subprogram && tag != DW_TAG_inlined_subroutine)
+                    continue;
+                out.procedureName = dieName(&scopes[i]);
+                int declLine = 0;
+                if (dwarf_decl_line(&scopes[i], &declLine) == 0 && declLine > 0)
+                    out.procedureLine = static_cast<std::uint32_t>(declLine);
+                found = found || !out.procedureName.empty();
+                break;
+            }
+            std::free(scopes);
+        }
+        return found;
+    }
 
 } // namespace
 

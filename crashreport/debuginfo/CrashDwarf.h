@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCrashDwarfLocation {
-    std::string sourceFile;    // full path as recorded
+    std::string sourceFile; // full path as recorded
     std::string procedureName; // demangled, with parameter list
     std::uint32_t line = 0;
     std::uint32_t procedureLine = 0; // declaration line of the procedure, 0 when unknown

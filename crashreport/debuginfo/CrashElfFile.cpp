@@ -9,15 +9,18 @@
 
 #include <cstring>
 
-namespace crashreport {
-
-namespace {
-
-bool fileExists(const std::string &p)
+namespace crashreport
 {
-    struct stat st {};
-    return !p.empty() && ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+
+namespace
+{
+
+    bool fileExists(const std::string &p)
+    {
+        struct stat st {
+        };
+        return !p.empty() && ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
 
 } // namespace
 
@@ -87,7 +90,8 @@ TCrashElfInfo CrashReadElfFile(const std::string &path, bool readFunctions)
                 if (!gelf_getsym(data, static_cast<int>(k), &sym))
                     break;
                 const int type = GELF_ST_TYPE(sym.st_info);
-                if ((type != STT_FUNC && type != STT_GNU_IFUNC) || sym.st_shndx == SHN_UNDEF || sym.st_value == 0)
+                if ((type != STT_FUNC && type != STT_GNU_IFUNC) || sym.st_shndx == SHN_UNDEF
+                    || sym.st_value == 0)
                     continue;
                 const char *symName = elf_strptr(elf, sh.sh_link, sym.st_name);
                 if (!symName || !*symName)
@@ -106,16 +110,16 @@ TCrashElfInfo CrashReadElfFile(const std::string &path, bool readFunctions)
 std::string CrashFindSeparateDebugFile(const std::string &path, const TCrashElfInfo &info)
 {
     if (info.buildId.size() > 2) {
-        const std::string p = "/usr/lib/debug/.build-id/" + info.buildId.substr(0, 2) + "/" + info.buildId.substr(2)
-                              + ".debug";
+        const std::string p = "/usr/lib/debug/.build-id/" + info.buildId.substr(0, 2) + "/"
+            + info.buildId.substr(2) + ".debug";
         if (fileExists(p))
             return p;
     }
     if (!info.debugLink.empty()) {
         const std::size_t slash = path.find_last_of('/');
         const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-        for (const std::string &p : {dir + "/" + info.debugLink, dir + "/.debug/" + info.debugLink,
-                                     "/usr/lib/debug" + dir + "/" + info.debugLink}) {
+        for (const std::string &p : { dir + "/" + info.debugLink, dir + "/.debug/" + info.debugLink,
+                 "/usr/lib/debug" + dir + "/" + info.debugLink }) {
             if (p != path && fileExists(p))
                 return p;
         }

@@ -6,15 +6,16 @@
 
 #include <string>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCrashElfInfo {
     bool ok = false;
     TCrashFunctionsList functions;
     std::uint64_t codeOffset = 0;
-    bool hasDwarf = false;        // .debug_info or .debug_line in the file itself
-    std::string buildId;          // hexadecimal
-    std::string debugLink;        // .gnu_debuglink name
+    bool hasDwarf = false; // .debug_info or .debug_line in the file itself
+    std::string buildId; // hexadecimal
+    std::string debugLink; // .gnu_debuglink name
 };
 
 // Reads the file; functions are taken from .symtab and .dynsym (FUNC and IFUNC symbols).

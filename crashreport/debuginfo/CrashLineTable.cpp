@@ -7,128 +7,128 @@
 #include <cstring>
 #include <limits>
 
-namespace crashreport {
-
-namespace {
-
-constexpr std::uint32_t EscapeShort = 0xFFEFFFEu;
-constexpr std::uint32_t EscapeSigned = 0xFFEFFFDu;
-
-void putU16(std::vector<std::uint8_t> &o, std::uint32_t v)
+namespace crashreport
 {
-    o.push_back(std::uint8_t(v));
-    o.push_back(std::uint8_t(v >> 8));
-}
 
-void putU32(std::vector<std::uint8_t> &o, std::uint32_t v)
+namespace
 {
-    for (int i = 0; i < 4; ++i)
-        o.push_back(std::uint8_t(v >> (8 * i)));
-}
 
-void setU32(std::vector<std::uint8_t> &o, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        o[at + i] = std::uint8_t(v >> (8 * i));
-}
+    constexpr std::uint32_t EscapeShort = 0xFFEFFFEu;
+    constexpr std::uint32_t EscapeSigned = 0xFFEFFFDu;
 
-void putName(std::vector<std::uint8_t> &o, const std::string &name)
-{
-    const std::size_t n = std::min<std::size_t>(name.size(), 0xFFFF);
-    putU16(o, static_cast<std::uint32_t>(n));
-    o.insert(o.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-void putStep(std::vector<std::uint8_t> &o, std::int64_t lineStep, std::uint32_t addrStep, bool proc)
-{
-    if (!proc && lineStep >= 1 && lineStep <= 4 && addrStep >= 1 && addrStep <= 32) {
-        o.push_back(std::uint8_t(((lineStep - 1) << 6) | ((addrStep - 1) << 1)));
-        return;
+    void putU16(std::vector<std::uint8_t> &o, std::uint32_t v)
+    {
+        o.push_back(std::uint8_t(v));
+        o.push_back(std::uint8_t(v >> 8));
     }
-    if (proc && lineStep >= 1 && lineStep <= 8 && addrStep >= 1 && addrStep <= 8) {
-        o.push_back(std::uint8_t(((lineStep - 1) << 5) | ((addrStep - 1) << 2) | 1));
-        return;
+
+    void putU32(std::vector<std::uint8_t> &o, std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            o.push_back(std::uint8_t(v >> (8 * i)));
     }
-    const std::uint32_t procBit = proc ? 4u : 0u;
-    if (lineStep >= 1 && lineStep <= 32 && addrStep >= 1 && addrStep <= 128) {
-        putU16(o, static_cast<std::uint32_t>(((lineStep - 1) << 11) | ((addrStep - 1) << 4) | procBit | 3));
-        return;
+
+    void setU32(std::vector<std::uint8_t> &o, std::size_t at, std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            o[at + i] = std::uint8_t(v >> (8 * i));
     }
-    if (lineStep >= 1 && lineStep <= 65536 && addrStep <= 4095) {
-        const std::uint32_t a = addrStep == 0 ? 4095u : addrStep - 1;
-        const std::uint32_t bits = (a << 16) | static_cast<std::uint32_t>(lineStep - 1);
-        if (bits != EscapeShort && bits != EscapeSigned) {
-            putU32(o, (bits << 4) | 8 | procBit | 3);
+
+    void putName(std::vector<std::uint8_t> &o, const std::string &name)
+    {
+        const std::size_t n = std::min<std::size_t>(name.size(), 0xFFFF);
+        putU16(o, static_cast<std::uint32_t>(n));
+        o.insert(o.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+
+    void putStep(std::vector<std::uint8_t> &o, std::int64_t lineStep, std::uint32_t addrStep, bool proc)
+    {
+        if (!proc && lineStep >= 1 && lineStep <= 4 && addrStep >= 1 && addrStep <= 32) {
+            o.push_back(std::uint8_t(((lineStep - 1) << 6) | ((addrStep - 1) << 1)));
             return;
         }
+        if (proc && lineStep >= 1 && lineStep <= 8 && addrStep >= 1 && addrStep <= 8) {
+            o.push_back(std::uint8_t(((lineStep - 1) << 5) | ((addrStep - 1) << 2) | 1));
+            return;
+        }
+        const std::uint32_t procBit = proc ? 4u : 0u;
+        if (lineStep >= 1 && lineStep <= 32 && addrStep >= 1 && addrStep <= 128) {
+            putU16(
+                o, static_cast<std::uint32_t>(((lineStep - 1) << 11) | ((addrStep - 1) << 4) | procBit | 3));
+            return;
+        }
+        if (lineStep >= 1 && lineStep <= 65536 && addrStep <= 4095) {
+            const std::uint32_t a = addrStep == 0 ? 4095u : addrStep - 1;
+            const std::uint32_t bits = (a << 16) | static_cast<std::uint32_t>(lineStep - 1);
+            if (bits != EscapeShort && bits != EscapeSigned) {
+                putU32(o, (bits << 4) | 8 | procBit | 3);
+                return;
+            }
+        }
+        putU32(o, (EscapeSigned << 4) | 8 | procBit | 3);
+        putU32(o, static_cast<std::uint32_t>(static_cast<std::int32_t>(lineStep)));
+        putU32(o, addrStep);
     }
-    putU32(o, (EscapeSigned << 4) | 8 | procBit | 3);
-    putU32(o, static_cast<std::uint32_t>(static_cast<std::int32_t>(lineStep)));
-    putU32(o, addrStep);
-}
 
-// Bounds-checked reading over the stream.
-struct Reader {
-    const std::uint8_t *data;
-    std::size_t size;
-    std::size_t pos;
-    bool ok = true;
+    // Bounds-checked reading over the stream.
+    struct Reader {
+        const std::uint8_t *data;
+        std::size_t size;
+        std::size_t pos;
+        bool ok = true;
 
-    bool need(std::size_t n)
-    {
-        if (!ok || n > size || pos > size - n)
-            ok = false;
-        return ok;
-    }
-    std::uint32_t u8()
-    {
-        return need(1) ? data[pos++] : 0;
-    }
-    std::uint32_t u16()
-    {
-        if (!need(2))
-            return 0;
-        const std::uint32_t v = data[pos] | (std::uint32_t(data[pos + 1]) << 8);
-        pos += 2;
-        return v;
-    }
-    std::uint32_t u32()
-    {
-        if (!need(4))
-            return 0;
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= std::uint32_t(data[pos + i]) << (8 * i);
-        pos += 4;
-        return v;
-    }
-    std::string str()
-    {
-        const std::uint32_t n = u16();
-        if (!need(n))
-            return {};
-        std::string s(reinterpret_cast<const char *>(data + pos), n);
-        pos += n;
-        return s;
-    }
-};
+        bool need(std::size_t n)
+        {
+            if (!ok || n > size || pos > size - n)
+                ok = false;
+            return ok;
+        }
+        std::uint32_t u8() { return need(1) ? data[pos++] : 0; }
+        std::uint32_t u16()
+        {
+            if (!need(2))
+                return 0;
+            const std::uint32_t v = data[pos] | (std::uint32_t(data[pos + 1]) << 8);
+            pos += 2;
+            return v;
+        }
+        std::uint32_t u32()
+        {
+            if (!need(4))
+                return 0;
+            std::uint32_t v = 0;
+            for (int i = 0; i < 4; ++i)
+                v |= std::uint32_t(data[pos + i]) << (8 * i);
+            pos += 4;
+            return v;
+        }
+        std::string str()
+        {
+            const std::uint32_t n = u16();
+            if (!need(n))
+                return {};
+            std::string s(reinterpret_cast<const char *>(data + pos), n);
+            pos += n;
+            return s;
+        }
+    };
 
-std::string classOf(const std::string &name)
-{
-    // The class part of a stored name: up to its last top-level "::".
-    int depth = 0;
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i + 1 < name.size(); ++i) {
-        const char c = name[i];
-        if (c == '<' || c == '(')
-            ++depth;
-        else if ((c == '>' || c == ')') && depth > 0)
-            --depth;
-        else if (c == ':' && name[i + 1] == ':' && depth == 0)
-            last = i++;
+    std::string classOf(const std::string &name)
+    {
+        // The class part of a stored name: up to its last top-level "::".
+        int depth = 0;
+        std::size_t last = std::string::npos;
+        for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+            const char c = name[i];
+            if (c == '<' || c == '(')
+                ++depth;
+            else if ((c == '>' || c == ')') && depth > 0)
+                --depth;
+            else if (c == ':' && name[i + 1] == ':' && depth == 0)
+                last = i++;
+        }
+        return last == std::string::npos ? std::string() : name.substr(0, last);
     }
-    return last == std::string::npos ? std::string() : name.substr(0, last);
-}
 
 } // namespace
 
@@ -145,13 +145,14 @@ std::vector<std::uint8_t> CrashPackLineTable(const std::vector<TCrashLineRow> &r
         if (!spans.empty()) {
             const TCrashLineRow &prev = rows[spans.back().last - 1];
             if (prev.file == rows[i].file && prev.address + prev.size == rows[i].address
-                && static_cast<std::uint64_t>(rows[i].address) + rows[i].size - rows[spans.back().first].address
-                       < 0xFFFFFFFFull) {
+                && static_cast<std::uint64_t>(rows[i].address) + rows[i].size
+                        - rows[spans.back().first].address
+                    < 0xFFFFFFFFull) {
                 spans.back().last = i + 1;
                 continue;
             }
         }
-        spans.push_back({i, i + 1});
+        spans.push_back({ i, i + 1 });
     }
     std::vector<std::uint8_t> out;
     putU32(out, CrashLineTableVersion);
@@ -201,7 +202,7 @@ bool TCrashLineTable::load(std::vector<std::uint8_t> data)
 {
     m_units.clear();
     m_data = std::move(data);
-    Reader r{m_data.data(), m_data.size(), 0};
+    Reader r { m_data.data(), m_data.size(), 0 };
     const std::uint32_t version = r.u32();
     const std::uint32_t count = r.u32();
     if (!r.ok || version != CrashLineTableVersion || count > m_data.size() / 18) {
@@ -232,7 +233,8 @@ bool TCrashLineTable::load(std::vector<std::uint8_t> data)
         u.recordsBegin = begin;
         begin = u.recordsEnd;
     }
-    std::stable_sort(units.begin(), units.end(), [](const Unit &a, const Unit &b) { return a.start < b.start; });
+    std::stable_sort(
+        units.begin(), units.end(), [](const Unit &a, const Unit &b) { return a.start < b.start; });
     m_units = std::move(units);
     return true;
 }
@@ -241,14 +243,14 @@ bool TCrashLineTable::lookup(std::uint64_t address, TCrashLineLookup &out) const
 {
     if (m_units.empty() || address > std::numeric_limits<std::uint32_t>::max())
         return false;
-    auto it = std::upper_bound(m_units.begin(), m_units.end(), address,
-                               [](std::uint64_t a, const Unit &u) { return a < u.start; });
+    auto it = std::upper_bound(
+        m_units.begin(), m_units.end(), address, [](std::uint64_t a, const Unit &u) { return a < u.start; });
     // Units do not overlap in tables we write; still look back a little for damaged ones.
     for (int tries = 0; it != m_units.begin() && tries < 4; ++tries) {
         const Unit &u = *--it;
         if (address >= std::uint64_t(u.start) + u.size)
             continue;
-        Reader r{m_data.data(), u.recordsEnd, u.recordsBegin};
+        Reader r { m_data.data(), u.recordsEnd, u.recordsBegin };
         std::int64_t line = u.firstLine;
         std::uint64_t addr = u.start;
         std::string proc, prevClass;
@@ -305,7 +307,8 @@ bool TCrashLineTable::lookup(std::uint64_t address, TCrashLineLookup &out) const
                 out.unitName = u.name;
                 out.procedureName = proc;
                 out.line = static_cast<std::uint32_t>(line);
-                out.lineOffset = procLine > 0 && line >= procLine ? static_cast<std::uint32_t>(line - procLine) : 0;
+                out.lineOffset
+                    = procLine > 0 && line >= procLine ? static_cast<std::uint32_t>(line - procLine) : 0;
                 return true;
             }
             addr += addrStep;

@@ -32,7 +32,8 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCrashModule;
 
@@ -45,22 +46,23 @@ struct TCrashLineRow {
     std::uint32_t size = 0;
     std::string file;
     std::uint32_t line = 0;
-    std::string procedure;          // set on the procedure's first row
+    std::string procedure; // set on the procedure's first row
     std::uint32_t procedureLine = 0; // first line of the procedure of this row
-    std::string currentProcedure;   // the procedure this row belongs to (for unit starts)
+    std::string currentProcedure; // the procedure this row belongs to (for unit starts)
 };
 
 // Packs rows sorted by address (ranges must not overlap).
 std::vector<std::uint8_t> CrashPackLineTable(const std::vector<TCrashLineRow> &rows);
 
 struct TCrashLineLookup {
-    std::string unitName;      // source file as stored
+    std::string unitName; // source file as stored
     std::string procedureName; // C++ name without parameters, "" when unknown
     std::uint32_t line = 0;
     std::uint32_t lineOffset = 0;
 };
 
-class TCrashLineTable {
+class TCrashLineTable
+{
 public:
     // Parses the unit table; false (and an empty table) when the data is damaged.
     bool load(std::vector<std::uint8_t> data);

@@ -9,55 +9,57 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-namespace crashreport {
-
-namespace {
-
-std::atomic<int> g_method{0}; // 0 unknown, 1 process_vm_readv, 2 /proc/self/mem
-std::atomic<int> g_memFd{-1};
-
-int memFd()
+namespace crashreport
 {
-    int fd = g_memFd.load();
-    if (fd >= 0)
-        return fd;
-    fd = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
-    int expected = -1;
-    if (fd >= 0 && !g_memFd.compare_exchange_strong(expected, fd)) {
-        ::close(fd);
-        fd = expected;
-    }
-    return fd;
-}
 
-bool readVm(std::uint64_t address, void *out, std::size_t len)
+namespace
 {
-    iovec local{out, len};
-    iovec remote{reinterpret_cast<void *>(address), len};
-    const ssize_t n = ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0);
-    if (n < 0 && (errno == ENOSYS || errno == EPERM))
-        g_method = 2;
-    return n == static_cast<ssize_t>(len);
-}
 
-bool readMem(std::uint64_t address, void *out, std::size_t len)
-{
-    const int fd = memFd();
-    if (fd < 0 || address > static_cast<std::uint64_t>(INT64_MAX))
-        return false;
-    std::size_t done = 0;
-    while (done < len) {
-        const ssize_t n = ::pread(fd, static_cast<char *>(out) + done, len - done,
-                                  static_cast<off_t>(address + done));
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            return false;
+    std::atomic<int> g_method { 0 }; // 0 unknown, 1 process_vm_readv, 2 /proc/self/mem
+    std::atomic<int> g_memFd { -1 };
+
+    int memFd()
+    {
+        int fd = g_memFd.load();
+        if (fd >= 0)
+            return fd;
+        fd = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+        int expected = -1;
+        if (fd >= 0 && !g_memFd.compare_exchange_strong(expected, fd)) {
+            ::close(fd);
+            fd = expected;
         }
-        done += static_cast<std::size_t>(n);
+        return fd;
     }
-    return true;
-}
+
+    bool readVm(std::uint64_t address, void *out, std::size_t len)
+    {
+        iovec local { out, len };
+        iovec remote { reinterpret_cast<void *>(address), len };
+        const ssize_t n = ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0);
+        if (n < 0 && (errno == ENOSYS || errno == EPERM))
+            g_method = 2;
+        return n == static_cast<ssize_t>(len);
+    }
+
+    bool readMem(std::uint64_t address, void *out, std::size_t len)
+    {
+        const int fd = memFd();
+        if (fd < 0 || address > static_cast<std::uint64_t>(INT64_MAX))
+            return false;
+        std::size_t done = 0;
+        while (done < len) {
+            const ssize_t n = ::pread(
+                fd, static_cast<char *>(out) + done, len - done, static_cast<off_t>(address + done));
+            if (n <= 0) {
+                if (n < 0 && errno == EINTR)
+                    continue;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
 
 } // namespace
 
@@ -104,7 +106,8 @@ void TCrashMemoryMap::parse(const std::string &text)
         unsigned long long start = 0, end = 0, offset = 0;
         char perms[8] = {};
         int consumed = 0;
-        if (std::sscanf(line.c_str(), "%llx-%llx %7s %llx %*s %*s%n", &start, &end, perms, &offset, &consumed) < 4
+        if (std::sscanf(line.c_str(), "%llx-%llx %7s %llx %*s %*s%n", &start, &end, perms, &offset, &consumed)
+                < 4
             || end <= start)
             continue;
         TCrashMapping m;
@@ -142,7 +145,7 @@ void TCrashMemoryMap::refresh()
 const TCrashMapping *TCrashMemoryMap::find(std::uint64_t address) const
 {
     auto it = std::upper_bound(m_maps.begin(), m_maps.end(), address,
-                               [](std::uint64_t a, const TCrashMapping &m) { return a < m.start; });
+        [](std::uint64_t a, const TCrashMapping &m) { return a < m.start; });
     if (it == m_maps.begin())
         return nullptr;
     --it;

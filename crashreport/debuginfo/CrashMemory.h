@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 struct TCrashMapping {
     std::uint64_t start = 0;
@@ -20,7 +21,8 @@ struct TCrashMapping {
     std::string path;
 };
 
-class TCrashMemory {
+class TCrashMemory
+{
 public:
     // Copies len bytes at address into out; false (nothing promised about out) when any
     // byte is not readable.
@@ -33,7 +35,8 @@ public:
 };
 
 // A picture of /proc/self/maps; refresh() re-reads it.
-class TCrashMemoryMap {
+class TCrashMemoryMap
+{
 public:
     TCrashMemoryMap() = default;
     void refresh();

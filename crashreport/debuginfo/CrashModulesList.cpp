@@ -13,158 +13,162 @@
 #include <climits>
 #include <cstdlib>
 
-namespace crashreport {
-
-namespace {
-
-struct LoadedModule {
-    std::string name;
-    std::uint64_t bias = 0;
-    std::uint64_t start = 0;
-    std::uint64_t end = 0;
-};
-
-std::string selfExe()
+namespace crashreport
 {
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return {};
-    return std::string(buf, static_cast<std::size_t>(n));
-}
 
-std::vector<LoadedModule> loadedModules()
+namespace
 {
-    std::vector<LoadedModule> out;
-    dl_iterate_phdr(
-        [](dl_phdr_info *info, size_t, void *data) -> int {
-            auto *list = static_cast<std::vector<LoadedModule> *>(data);
-            LoadedModule m;
-            m.name = info->dlpi_name ? info->dlpi_name : "";
-            m.bias = info->dlpi_addr;
-            std::uint64_t lo = UINT64_MAX, hi = 0;
-            for (int i = 0; i < info->dlpi_phnum; ++i) {
-                const auto &ph = info->dlpi_phdr[i];
-                if (ph.p_type != PT_LOAD)
-                    continue;
-                lo = std::min<std::uint64_t>(lo, info->dlpi_addr + ph.p_vaddr);
-                hi = std::max<std::uint64_t>(hi, info->dlpi_addr + ph.p_vaddr + ph.p_memsz);
-            }
-            if (lo >= hi)
-                return 0;
-            m.start = lo;
-            m.end = hi;
-            list->push_back(std::move(m));
-            return 0;
-        },
-        &out);
-    if (!out.empty() && out.front().name.empty())
-        out.front().name = selfExe();
-    return out;
-}
 
-// Function-local statics: the list may be used during static initialisation.
-std::mutex &versionMutex()
-{
-    static std::mutex m;
-    return m;
-}
-std::string &programVersionText()
-{
-    static auto *text = new std::string;
-    return *text;
-}
+    struct LoadedModule {
+        std::string name;
+        std::uint64_t bias = 0;
+        std::uint64_t start = 0;
+        std::uint64_t end = 0;
+    };
 
-std::time_t fileTime(const std::string &path, std::uint64_t *size = nullptr)
-{
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0)
-        return 0;
-    if (size)
-        *size = static_cast<std::uint64_t>(st.st_size);
-    return st.st_mtime;
-}
-
-bool isDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// "libfoo.so.6.4.2" -> "6.4.2"; "" when the name carries no version.
-std::string versionFromName(const std::string &path)
-{
-    const std::string base = path.substr(path.find_last_of('/') + 1);
-    const std::size_t so = base.rfind(".so.");
-    if (so == std::string::npos)
-        return {};
-    const std::string v = base.substr(so + 4);
-    std::size_t p = 0;
-    while (p <= v.size()) {
-        std::size_t dot = v.find('.', p);
-        if (dot == std::string::npos)
-            dot = v.size();
-        if (!isDigits(std::string_view(v).substr(p, dot - p)))
+    std::string selfExe()
+    {
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+        if (n <= 0)
             return {};
-        p = dot + 1;
+        return std::string(buf, static_cast<std::size_t>(n));
     }
-    return v;
-}
 
-std::shared_ptr<TCrashModule> makeModule(const LoadedModule &lm, bool isMain)
-{
-    auto m = std::make_shared<TCrashModule>();
-    m->handle = lm.start;
-    m->startAddress = lm.start;
-    m->endAddress = lm.end;
-    m->loadBias = lm.bias;
-    m->fileName = lm.name;
-    m->isMainProgram = isMain;
-    m->modified = fileTime(lm.name, &m->size);
-    if (isMain) {
-        m->version = TCrashModulesList::programVersion();
-    } else {
-        char real[PATH_MAX];
-        m->version = versionFromName(::realpath(lm.name.c_str(), real) ? std::string(real) : lm.name);
-        if (m->version.empty())
-            m->version = versionFromName(lm.name);
+    std::vector<LoadedModule> loadedModules()
+    {
+        std::vector<LoadedModule> out;
+        dl_iterate_phdr(
+            [](dl_phdr_info *info, size_t, void *data) -> int {
+                auto *list = static_cast<std::vector<LoadedModule> *>(data);
+                LoadedModule m;
+                m.name = info->dlpi_name ? info->dlpi_name : "";
+                m.bias = info->dlpi_addr;
+                std::uint64_t lo = UINT64_MAX, hi = 0;
+                for (int i = 0; i < info->dlpi_phnum; ++i) {
+                    const auto &ph = info->dlpi_phdr[i];
+                    if (ph.p_type != PT_LOAD)
+                        continue;
+                    lo = std::min<std::uint64_t>(lo, info->dlpi_addr + ph.p_vaddr);
+                    hi = std::max<std::uint64_t>(hi, info->dlpi_addr + ph.p_vaddr + ph.p_memsz);
+                }
+                if (lo >= hi)
+                    return 0;
+                m.start = lo;
+                m.end = hi;
+                list->push_back(std::move(m));
+                return 0;
+            },
+            &out);
+        if (!out.empty() && out.front().name.empty())
+            out.front().name = selfExe();
+        return out;
     }
-    if (lm.name.empty() || lm.name.front() != '/')
-        return m; // the vDSO and the like: no file to read
-    TCrashElfInfo elf = CrashReadElfFile(lm.name);
-    if (elf.ok) {
-        m->functions = std::move(elf.functions);
-        m->codeOffset = elf.codeOffset;
+
+    // Function-local statics: the list may be used during static initialisation.
+    std::mutex &versionMutex()
+    {
+        static std::mutex m;
+        return m;
     }
-    // The library's data block: the module's options and its own line table.
-    const TCrashDataLookup data = ReadCrashDataFromFile(lm.name);
-    if (data.found) {
-        m->hasLibraryData = true;
-        m->optionsBlock = data.block.options;
-        m->lineTable = CrashLineTableFromStream(data.block.findStream(CrashDataLineTableTag));
+    std::string &programVersionText()
+    {
+        static auto *text = new std::string;
+        return *text;
     }
-    if (elf.hasDwarf) {
-        m->debugSourceKind = TCrashDebugSourceKind::Dwarf;
-        m->debugSourceFile = lm.name;
-    } else if (const std::string sep = elf.ok ? CrashFindSeparateDebugFile(lm.name, elf) : std::string(); !sep.empty()) {
-        m->debugSourceKind = TCrashDebugSourceKind::Dwarf;
-        m->debugSourceFile = sep;
-    } else {
-        std::string found;
-        int kind = 0;
-        m->debugSource = CrashOpenDebugSourceBeside(lm.name, &found, &kind);
-        if (m->debugSource) {
-            m->debugSourceKind = static_cast<TCrashDebugSourceKind>(kind);
-            m->debugSourceFile = found;
+
+    std::time_t fileTime(const std::string &path, std::uint64_t *size = nullptr)
+    {
+        struct stat st {
+        };
+        if (path.empty() || ::stat(path.c_str(), &st) != 0)
+            return 0;
+        if (size)
+            *size = static_cast<std::uint64_t>(st.st_size);
+        return st.st_mtime;
+    }
+
+    bool isDigits(std::string_view s)
+    {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    }
+
+    // "libfoo.so.6.4.2" -> "6.4.2"; "" when the name carries no version.
+    std::string versionFromName(const std::string &path)
+    {
+        const std::string base = path.substr(path.find_last_of('/') + 1);
+        const std::size_t so = base.rfind(".so.");
+        if (so == std::string::npos)
+            return {};
+        const std::string v = base.substr(so + 4);
+        std::size_t p = 0;
+        while (p <= v.size()) {
+            std::size_t dot = v.find('.', p);
+            if (dot == std::string::npos)
+                dot = v.size();
+            if (!isDigits(std::string_view(v).substr(p, dot - p)))
+                return {};
+            p = dot + 1;
         }
+        return v;
     }
-    return m;
-}
+
+    std::shared_ptr<TCrashModule> makeModule(const LoadedModule &lm, bool isMain)
+    {
+        auto m = std::make_shared<TCrashModule>();
+        m->handle = lm.start;
+        m->startAddress = lm.start;
+        m->endAddress = lm.end;
+        m->loadBias = lm.bias;
+        m->fileName = lm.name;
+        m->isMainProgram = isMain;
+        m->modified = fileTime(lm.name, &m->size);
+        if (isMain) {
+            m->version = TCrashModulesList::programVersion();
+        } else {
+            char real[PATH_MAX];
+            m->version = versionFromName(::realpath(lm.name.c_str(), real) ? std::string(real) : lm.name);
+            if (m->version.empty())
+                m->version = versionFromName(lm.name);
+        }
+        if (lm.name.empty() || lm.name.front() != '/')
+            return m; // the vDSO and the like: no file to read
+        TCrashElfInfo elf = CrashReadElfFile(lm.name);
+        if (elf.ok) {
+            m->functions = std::move(elf.functions);
+            m->codeOffset = elf.codeOffset;
+        }
+        // The library's data block: the module's options and its own line table.
+        const TCrashDataLookup data = ReadCrashDataFromFile(lm.name);
+        if (data.found) {
+            m->hasLibraryData = true;
+            m->optionsBlock = data.block.options;
+            m->lineTable = CrashLineTableFromStream(data.block.findStream(CrashDataLineTableTag));
+        }
+        if (elf.hasDwarf) {
+            m->debugSourceKind = TCrashDebugSourceKind::Dwarf;
+            m->debugSourceFile = lm.name;
+        } else if (const std::string sep = elf.ok ? CrashFindSeparateDebugFile(lm.name, elf) : std::string();
+                   !sep.empty()) {
+            m->debugSourceKind = TCrashDebugSourceKind::Dwarf;
+            m->debugSourceFile = sep;
+        } else {
+            std::string found;
+            int kind = 0;
+            m->debugSource = CrashOpenDebugSourceBeside(lm.name, &found, &kind);
+            if (m->debugSource) {
+                m->debugSourceKind = static_cast<TCrashDebugSourceKind>(kind);
+                m->debugSourceFile = found;
+            }
+        }
+        return m;
+    }
 
 } // namespace
 
 void TCrashFunctionsList::add(std::uint64_t offset, std::uint64_t size, std::string name)
 {
-    m_items.push_back({offset, size, std::move(name)});
+    m_items.push_back({ offset, size, std::move(name) });
 }
 
 void TCrashFunctionsList::sort()
@@ -176,14 +180,14 @@ void TCrashFunctionsList::sort()
         return a.size > b.size;
     });
     m_items.erase(std::unique(m_items.begin(), m_items.end(),
-                              [](const TCrashFunction &a, const TCrashFunction &b) { return a.offset == b.offset; }),
-                  m_items.end());
+                      [](const TCrashFunction &a, const TCrashFunction &b) { return a.offset == b.offset; }),
+        m_items.end());
 }
 
 const TCrashFunction *TCrashFunctionsList::findNearest(std::uint64_t offset) const
 {
     auto it = std::upper_bound(m_items.begin(), m_items.end(), offset,
-                               [](std::uint64_t o, const TCrashFunction &f) { return o < f.offset; });
+        [](std::uint64_t o, const TCrashFunction &f) { return o < f.offset; });
     if (it == m_items.begin())
         return nullptr;
     return &*(it - 1);
@@ -231,7 +235,7 @@ TCrashModulePtr TCrashModulesList::findByAddress(std::uint64_t address)
         if (address >= loaded[i].start && address < loaded[i].end) {
             auto m = makeModule(loaded[i], i == 0);
             auto pos = std::lower_bound(m_items.begin(), m_items.end(), m->handle,
-                                        [](const auto &a, std::uint64_t h) { return a->handle < h; });
+                [](const auto &a, std::uint64_t h) { return a->handle < h; });
             m_items.insert(pos, m);
             return m;
         }
@@ -263,12 +267,13 @@ void TCrashModulesList::refresh()
         });
     });
     for (std::size_t i = 0; i < loaded.size(); ++i) {
-        const bool known = std::any_of(m_items.begin(), m_items.end(),
-                                       [&](const auto &m) { return m->handle == loaded[i].start; });
+        const bool known = std::any_of(
+            m_items.begin(), m_items.end(), [&](const auto &m) { return m->handle == loaded[i].start; });
         if (!known)
             m_items.push_back(makeModule(loaded[i], i == 0));
     }
-    std::sort(m_items.begin(), m_items.end(), [](const auto &a, const auto &b) { return a->handle < b->handle; });
+    std::sort(
+        m_items.begin(), m_items.end(), [](const auto &a, const auto &b) { return a->handle < b->handle; });
 }
 
 void TCrashModulesList::dropChanged()
@@ -282,7 +287,7 @@ void TCrashModulesList::dropChanged()
 std::vector<TCrashModulePtr> TCrashModulesList::snapshot() const
 {
     std::lock_guard lock(m_mutex);
-    return {m_items.begin(), m_items.end()};
+    return { m_items.begin(), m_items.end() };
 }
 
 std::size_t TCrashModulesList::count() const

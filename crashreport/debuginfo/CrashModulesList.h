@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 class TCRDebugInfoSource;
 class TCrashLineTable;
@@ -17,12 +18,13 @@ class TCrashLineTable;
 // One named procedure of a module (exported or local ELF symbol), module-relative.
 struct TCrashFunction {
     std::uint64_t offset = 0; // address minus the module's load address
-    std::uint64_t size = 0;   // 0 when the symbol carries no size
-    std::string name;         // mangled as stored in the symbol table
+    std::uint64_t size = 0; // 0 when the symbol carries no size
+    std::string name; // mangled as stored in the symbol table
 };
 
 // The nearest-procedure table of one module, sorted by offset.
-class TCrashFunctionsList {
+class TCrashFunctionsList
+{
 public:
     void add(std::uint64_t offset, std::uint64_t size, std::string name);
     void sort(); // after the last add
@@ -37,45 +39,46 @@ private:
 
 // Which source answers for a module's addresses (besides its own line table).
 enum class TCrashDebugSourceKind : std::uint8_t {
-    None = 0,     // only the procedure table
-    Dwarf = 1,    // DWARF in the file or a separate debug file
-    MapFile = 2,  // "<module>.map"
-    Jdbg = 3,     // "<module>.jdbg"
-    TD32 = 4,     // "<module>.tds"
+    None = 0, // only the procedure table
+    Dwarf = 1, // DWARF in the file or a separate debug file
+    MapFile = 2, // "<module>.map"
+    Jdbg = 3, // "<module>.jdbg"
+    TD32 = 4, // "<module>.tds"
 };
 
 // One loaded module. Records are owned by TCrashModulesList and stay valid
 // (shared ownership) while a stack entry refers to them.
 struct TCrashModule {
-    std::uint64_t handle = 0;       // load address: the lowest mapped address of the module
+    std::uint64_t handle = 0; // load address: the lowest mapped address of the module
     std::uint64_t startAddress = 0; // same as handle
-    std::uint64_t endAddress = 0;   // one past the highest mapped address
-    std::uint64_t loadBias = 0;     // added to the file's virtual addresses (dlpi_addr)
-    std::uint64_t codeOffset = 0;   // file virtual address of the first executable segment
-    std::string fileName;          // full path
-    std::string description;       // version description, empty when none is known
-    std::string version;           // "6.4.2" from libfoo.so.6.4.2, or the program's own version
-    std::uint64_t size = 0;        // file size in bytes
-    std::time_t modified = 0;      // file modification time (seconds since the epoch, UTC)
-    std::time_t buildTime = 0;     // build time when known, else 0
+    std::uint64_t endAddress = 0; // one past the highest mapped address
+    std::uint64_t loadBias = 0; // added to the file's virtual addresses (dlpi_addr)
+    std::uint64_t codeOffset = 0; // file virtual address of the first executable segment
+    std::string fileName; // full path
+    std::string description; // version description, empty when none is known
+    std::string version; // "6.4.2" from libfoo.so.6.4.2, or the program's own version
+    std::uint64_t size = 0; // file size in bytes
+    std::time_t modified = 0; // file modification time (seconds since the epoch, UTC)
+    std::time_t buildTime = 0; // build time when known, else 0
     bool isMainProgram = false;
-    bool hasLibraryData = false;   // the module carries the library's options data block
+    bool hasLibraryData = false; // the module carries the library's options data block
     std::vector<std::uint8_t> optionsBlock; // the raw options data block, empty when none
-    TCrashFunctionsList functions;          // exported and local procedures
+    TCrashFunctionsList functions; // exported and local procedures
     TCrashDebugSourceKind debugSourceKind = TCrashDebugSourceKind::None;
-    std::string debugSourceFile;            // file that carries the debug information
+    std::string debugSourceFile; // file that carries the debug information
     std::shared_ptr<TCRDebugInfoSource> debugSource; // map/JDBG/TD32 reader, may be empty
     std::shared_ptr<const TCrashLineTable> lineTable; // the module's own line table, may be empty
 
     bool contains(std::uint64_t address) const { return address >= startAddress && address < endAddress; }
-    std::string baseName() const;   // file name without folder
-    std::string folder() const;     // folder without the final '/'
+    std::string baseName() const; // file name without folder
+    std::string folder() const; // folder without the final '/'
 };
 
 using TCrashModulePtr = std::shared_ptr<const TCrashModule>;
 
 // The module list, sorted by handle. Thread-safe.
-class TCrashModulesList {
+class TCrashModulesList
+{
 public:
     // The record of the module holding the address, made on first use; nullptr when the
     // address is in no module.

@@ -4,7 +4,8 @@
 #include <cxxabi.h>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 std::string CrashDemangle(const char *name)
 {
@@ -23,52 +24,54 @@ std::string CrashDemangle(const char *name)
     return name;
 }
 
-namespace {
-
-bool isIdentChar(char c)
+namespace
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
-}
 
-// Length of an operator name starting at pos ("operator<<", "operator()", "operator new[]",
-// "operator bool"), or 0 when none starts there.
-std::size_t operatorLength(std::string_view s, std::size_t pos)
-{
-    static constexpr std::string_view op = "operator";
-    if (s.substr(pos, op.size()) != op || (pos > 0 && isIdentChar(s[pos - 1])))
-        return 0;
-    std::size_t p = pos + op.size();
-    if (p < s.size() && isIdentChar(s[p]))
-        return 0; // an identifier such as "operators"
-    if (s.substr(p, 2) == "()")
-        return p + 2 - pos;
-    if (s.substr(p, 2) == "[]")
-        return p + 2 - pos;
-    static constexpr std::string_view symbols = "<>=!+-*/%^&|~,";
-    std::size_t q = p;
-    while (q < s.size() && symbols.find(s[q]) != std::string_view::npos)
-        ++q;
-    if (q > p)
-        return q - pos;
-    // A word operator: new, delete (with []), or a conversion "operator type".
-    while (q < s.size() && s[q] == ' ')
-        ++q;
-    while (q < s.size() && s[q] != '(') {
-        if (s[q] == '<') {
-            int depth = 0;
-            while (q < s.size()) {
-                if (s[q] == '<')
-                    ++depth;
-                else if (s[q] == '>' && --depth == 0)
-                    break;
-                ++q;
-            }
-        }
-        if (q < s.size())
-            ++q;
+    bool isIdentChar(char c)
+    {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
+            || c == '$';
     }
-    return q - pos;
-}
+
+    // Length of an operator name starting at pos ("operator<<", "operator()", "operator new[]",
+    // "operator bool"), or 0 when none starts there.
+    std::size_t operatorLength(std::string_view s, std::size_t pos)
+    {
+        static constexpr std::string_view op = "operator";
+        if (s.substr(pos, op.size()) != op || (pos > 0 && isIdentChar(s[pos - 1])))
+            return 0;
+        std::size_t p = pos + op.size();
+        if (p < s.size() && isIdentChar(s[p]))
+            return 0; // an identifier such as "operators"
+        if (s.substr(p, 2) == "()")
+            return p + 2 - pos;
+        if (s.substr(p, 2) == "[]")
+            return p + 2 - pos;
+        static constexpr std::string_view symbols = "<>=!+-*/%^&|~,";
+        std::size_t q = p;
+        while (q < s.size() && symbols.find(s[q]) != std::string_view::npos)
+            ++q;
+        if (q > p)
+            return q - pos;
+        // A word operator: new, delete (with []), or a conversion "operator type".
+        while (q < s.size() && s[q] == ' ')
+            ++q;
+        while (q < s.size() && s[q] != '(') {
+            if (s[q] == '<') {
+                int depth = 0;
+                while (q < s.size()) {
+                    if (s[q] == '<')
+                        ++depth;
+                    else if (s[q] == '>' && --depth == 0)
+                        break;
+                    ++q;
+                }
+            }
+            if (q < s.size())
+                ++q;
+        }
+        return q - pos;
+    }
 
 } // namespace
 
@@ -92,9 +95,10 @@ std::string CrashStripSignature(std::string_view name)
                 continue;
             }
         }
-        for (std::string_view q : {"const", "volatile", "noexcept", "&&", "&"}) {
+        for (std::string_view q : { "const", "volatile", "noexcept", "&&", "&" }) {
             if (rest.size() > q.size() && rest.ends_with(q)
-                && (q[0] == '&' || rest[rest.size() - q.size() - 1] == ' ' || rest[rest.size() - q.size() - 1] == ')')) {
+                && (q[0] == '&' || rest[rest.size() - q.size() - 1] == ' '
+                    || rest[rest.size() - q.size() - 1] == ')')) {
                 rest.remove_suffix(q.size());
                 changed = true;
                 break;

@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-namespace crashreport {
+namespace crashreport
+{
 
 // The demangled form of a C++ symbol name, or the name unchanged when it is not one.
 std::string CrashDemangle(const char *name);
@@ -14,7 +15,7 @@ std::string CrashDemangle(const char *name);
 std::string CrashStripSignature(std::string_view name);
 
 struct TCrashSplitName {
-    std::string className;     // everything before the last top-level "::"
+    std::string className; // everything before the last top-level "::"
     std::string procedureName; // the last part
 };
 

@@ -9,43 +9,55 @@
 #include <fstream>
 #include <sstream>
 
-namespace crashreport {
-
-namespace {
-
-std::string readSmall(const std::string &path, std::size_t limit = 65536)
+namespace crashreport
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    std::string s(limit, '\0');
-    in.read(s.data(), static_cast<std::streamsize>(limit));
-    s.resize(static_cast<std::size_t>(in.gcount()));
-    return s;
-}
 
-std::string versionOf(const std::string &path)
+namespace
 {
-    const std::string base = path.substr(path.find_last_of('/') + 1);
-    const std::size_t so = base.rfind(".so.");
-    if (so == std::string::npos)
-        return {};
-    const std::string v = base.substr(so + 4);
-    return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) ? v : std::string();
-}
+
+    std::string readSmall(const std::string &path, std::size_t limit = 65536)
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return {};
+        std::string s(limit, '\0');
+        in.read(s.data(), static_cast<std::streamsize>(limit));
+        s.resize(static_cast<std::size_t>(in.gcount()));
+        return s;
+    }
+
+    std::string versionOf(const std::string &path)
+    {
+        const std::string base = path.substr(path.find_last_of('/') + 1);
+        const std::size_t so = base.rfind(".so.");
+        if (so == std::string::npos)
+            return {};
+        const std::string v = base.substr(so + 4);
+        return !v.empty()
+                && std::all_of(v.begin(), v.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; })
+            ? v
+            : std::string();
+    }
 
 } // namespace
 
 const char *CrashPriorityClassName(TCrashPriorityClass p)
 {
     switch (p) {
-    case TCrashPriorityClass::Normal: return "Normal";
-    case TCrashPriorityClass::Low: return "Low";
-    case TCrashPriorityClass::High: return "High";
-    case TCrashPriorityClass::RealTime: return "Real-Time";
-    case TCrashPriorityClass::BelowNormal: return "Below-Normal";
-    case TCrashPriorityClass::AboveNormal: return "Above-Normal";
-    default: return "";
+    case TCrashPriorityClass::Normal:
+        return "Normal";
+    case TCrashPriorityClass::Low:
+        return "Low";
+    case TCrashPriorityClass::High:
+        return "High";
+    case TCrashPriorityClass::RealTime:
+        return "Real-Time";
+    case TCrashPriorityClass::BelowNormal:
+        return "Below-Normal";
+    case TCrashPriorityClass::AboveNormal:
+        return "Above-Normal";
+    default:
+        return "";
     }
 }
 
@@ -70,7 +82,8 @@ void TCrashProcessesList::refresh(const std::string &procRoot)
         return;
     while (dirent *de = ::readdir(dir)) {
         const std::string name = de->d_name;
-        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })
+        if (name.empty()
+            || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })
             || name.size() > 9)
             continue;
         const std::string base = procRoot + "/" + name;
@@ -102,14 +115,16 @@ void TCrashProcessesList::refresh(const std::string &procRoot)
         const long long policy = field(41);
         p.threads = static_cast<std::uint32_t>(std::max(0LL, field(20)));
         const long long rssPages = field(24);
-        p.memory = rssPages > 0 ? static_cast<std::uint64_t>(rssPages) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) : 0;
+        p.memory = rssPages > 0
+            ? static_cast<std::uint64_t>(rssPages) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE))
+            : 0;
         if (f.size() >= 39 && (policy == SCHED_FIFO || policy == SCHED_RR))
             p.priority = TCrashPriorityClass::RealTime;
         else if (f.size() >= 17)
             p.priority = nice <= -10 ? TCrashPriorityClass::High
-                         : nice < 0  ? TCrashPriorityClass::AboveNormal
-                         : nice == 0 ? TCrashPriorityClass::Normal
-                         : nice < 10 ? TCrashPriorityClass::BelowNormal
+                : nice < 0           ? TCrashPriorityClass::AboveNormal
+                : nice == 0          ? TCrashPriorityClass::Normal
+                : nice < 10          ? TCrashPriorityClass::BelowNormal
                                      : TCrashPriorityClass::Low;
         char exe[PATH_MAX];
         const ssize_t n = ::readlink((base + "/exe").c_str(), exe, sizeof exe - 1);
@@ -128,7 +143,8 @@ void TCrashProcessesList::refresh(const std::string &procRoot)
         m_items.push_back(std::move(p));
     }
     ::closedir(dir);
-    std::sort(m_items.begin(), m_items.end(), [](const TCrashProcess &a, const TCrashProcess &b) { return a.id < b.id; });
+    std::sort(m_items.begin(), m_items.end(),
+        [](const TCrashProcess &a, const TCrashProcess &b) { return a.id < b.id; });
 }
 
 } // namespace crashreport

@@ -10,102 +10,104 @@
 #include <mutex>
 #include <strings.h>
 
-namespace crashreport {
-
-namespace {
-
-// Function-local statics: addresses may be resolved during static initialisation.
-std::mutex &hiddenMutex()
+namespace crashreport
 {
-    static std::mutex m;
-    return m;
-}
-std::vector<std::string> &hiddenUnits()
-{
-    static auto *units = new std::vector<std::string>;
-    return *units;
-}
-std::atomic<bool> g_internalFailure{false}; // constant-initialised
 
-bool isHiddenUnit(const std::string &unit)
+namespace
 {
-    if (unit.empty() || g_internalFailure.load())
-        return false;
-    std::lock_guard lock(hiddenMutex());
-    return std::any_of(hiddenUnits().begin(), hiddenUnits().end(),
-                       [&](const std::string &u) { return strcasecmp(u.c_str(), unit.c_str()) == 0; });
-}
 
-std::vector<std::string> splitDots(std::string_view s)
-{
-    std::vector<std::string> parts;
-    std::size_t p = 0;
-    while (true) {
-        const std::size_t dot = s.find('.', p);
-        parts.emplace_back(s.substr(p, dot == std::string_view::npos ? std::string_view::npos : dot - p));
-        if (dot == std::string_view::npos)
-            break;
-        p = dot + 1;
+    // Function-local statics: addresses may be resolved during static initialisation.
+    std::mutex &hiddenMutex()
+    {
+        static std::mutex m;
+        return m;
     }
-    return parts;
-}
+    std::vector<std::string> &hiddenUnits()
+    {
+        static auto *units = new std::vector<std::string>;
+        return *units;
+    }
+    std::atomic<bool> g_internalFailure { false }; // constant-initialised
 
-std::string withoutExtension(const std::string &file)
-{
-    const std::string base = CrashBaseName(file);
-    const std::size_t dot = base.find_last_of('.');
-    return dot == std::string::npos ? base : base.substr(0, dot);
-}
-
-void setCppNames(const std::string &fullName, TCrashStackEntry &entry)
-{
-    const TCrashSplitName split = CrashSplitCppName(fullName);
-    entry.className = split.className;
-    entry.procedureName = split.procedureName;
-}
-
-void finishKind(TCrashStackEntry &entry)
-{
-    if (entry.line != 0)
-        entry.kind = StackKindLine;
-    else if (!entry.unitName.empty())
-        entry.kind = StackKindUnit;
-    else if (!entry.procedureName.empty())
-        entry.kind = StackKindProcedure;
-    else
-        entry.kind = entry.module ? StackKindModule : StackKindHidden;
-}
-
-bool fromSymbols(const TCrashModule &module, std::uint64_t fileAddress, TCrashStackEntry &entry)
-{
-    const TCrashFunction *f = module.functions.findNearest(fileAddress);
-    if (!f)
-        return false;
-    // A sized symbol must hold the address; an unsized one is taken as the nearest below.
-    if (f->size != 0 && fileAddress - f->offset >= f->size)
-        return false;
-    const std::string &name = f->name;
-    if (name.empty() || name[0] == '?')
-        return false;
-    if (name[0] == '@') {
-        const std::string dotted = CrashUndecorateExportName(name);
-        if (dotted.empty())
+    bool isHiddenUnit(const std::string &unit)
+    {
+        if (unit.empty() || g_internalFailure.load())
             return false;
-        CrashSplitDottedName(dotted, std::string(), entry);
-        entry.unitName.clear(); // exports give no unit of their own unless the name carries one
-        const std::vector<std::string> parts = splitDots(dotted);
-        if (parts.size() >= 3)
-            entry.unitName = parts[0];
-    } else if (name.size() > 2 && name[0] == '_' && name[1] == 'Z') {
-        setCppNames(CrashDemangle(name.c_str()), entry);
-    } else if (name.find('.') != std::string::npos && name.find('@') != std::string::npos) {
-        CrashSplitDottedName(name.substr(0, name.find('@')), std::string(), entry);
-    } else {
-        entry.procedureName = name;
+        std::lock_guard lock(hiddenMutex());
+        return std::any_of(hiddenUnits().begin(), hiddenUnits().end(),
+            [&](const std::string &u) { return strcasecmp(u.c_str(), unit.c_str()) == 0; });
     }
-    entry.source = TCrashLocationSource::Symbols;
-    return !entry.procedureName.empty();
-}
+
+    std::vector<std::string> splitDots(std::string_view s)
+    {
+        std::vector<std::string> parts;
+        std::size_t p = 0;
+        while (true) {
+            const std::size_t dot = s.find('.', p);
+            parts.emplace_back(s.substr(p, dot == std::string_view::npos ? std::string_view::npos : dot - p));
+            if (dot == std::string_view::npos)
+                break;
+            p = dot + 1;
+        }
+        return parts;
+    }
+
+    std::string withoutExtension(const std::string &file)
+    {
+        const std::string base = CrashBaseName(file);
+        const std::size_t dot = base.find_last_of('.');
+        return dot == std::string::npos ? base : base.substr(0, dot);
+    }
+
+    void setCppNames(const std::string &fullName, TCrashStackEntry &entry)
+    {
+        const TCrashSplitName split = CrashSplitCppName(fullName);
+        entry.className = split.className;
+        entry.procedureName = split.procedureName;
+    }
+
+    void finishKind(TCrashStackEntry &entry)
+    {
+        if (entry.line != 0)
+            entry.kind = StackKindLine;
+        else if (!entry.unitName.empty())
+            entry.kind = StackKindUnit;
+        else if (!entry.procedureName.empty())
+            entry.kind = StackKindProcedure;
+        else
+            entry.kind = entry.module ? StackKindModule : StackKindHidden;
+    }
+
+    bool fromSymbols(const TCrashModule &module, std::uint64_t fileAddress, TCrashStackEntry &entry)
+    {
+        const TCrashFunction *f = module.functions.findNearest(fileAddress);
+        if (!f)
+            return false;
+        // A sized symbol must hold the address; an unsized one is taken as the nearest below.
+        if (f->size != 0 && fileAddress - f->offset >= f->size)
+            return false;
+        const std::string &name = f->name;
+        if (name.empty() || name[0] == '?')
+            return false;
+        if (name[0] == '@') {
+            const std::string dotted = CrashUndecorateExportName(name);
+            if (dotted.empty())
+                return false;
+            CrashSplitDottedName(dotted, std::string(), entry);
+            entry.unitName.clear(); // exports give no unit of their own unless the name carries one
+            const std::vector<std::string> parts = splitDots(dotted);
+            if (parts.size() >= 3)
+                entry.unitName = parts[0];
+        } else if (name.size() > 2 && name[0] == '_' && name[1] == 'Z') {
+            setCppNames(CrashDemangle(name.c_str()), entry);
+        } else if (name.find('.') != std::string::npos && name.find('@') != std::string::npos) {
+            CrashSplitDottedName(name.substr(0, name.find('@')), std::string(), entry);
+        } else {
+            entry.procedureName = name;
+        }
+        entry.source = TCrashLocationSource::Symbols;
+        return !entry.procedureName.empty();
+    }
 
 } // namespace
 
@@ -164,10 +166,10 @@ std::string CrashUndecorateExportName(std::string_view name)
     return s;
 }
 
-void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashStackEntry &entry, bool groupStart,
-                         std::uint8_t groupKind)
+void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashStackEntry &entry,
+    bool groupStart, std::uint8_t groupKind)
 {
-    entry = TCrashStackEntry{};
+    entry = TCrashStackEntry {};
     entry.address = address;
     entry.threadId = threadId;
     entry.groupStart = groupStart;
@@ -200,24 +202,34 @@ void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashSt
                 entry.unitName = CrashBaseName(loc.sourceFile);
                 setCppNames(loc.procedureName, entry);
                 entry.line = loc.line;
-                entry.lineOffset = loc.procedureLine > 0 && loc.line >= loc.procedureLine ? loc.line - loc.procedureLine : 0;
+                entry.lineOffset = loc.procedureLine > 0 && loc.line >= loc.procedureLine
+                    ? loc.line - loc.procedureLine
+                    : 0;
                 entry.source = TCrashLocationSource::Dwarf;
                 located = true;
             }
         }
         if (!located && module.debugSource && module.debugSource->valid()) {
             TCrashLocationInfo info;
-            if (module.debugSource->getLocationInfo(module.debugSource->translateAddress(module, address), info)) {
+            if (module.debugSource->getLocationInfo(
+                    module.debugSource->translateAddress(module, address), info)) {
                 entry.sourceFile = info.sourceFile;
-                CrashSplitDottedName(info.procedureName, info.sourceFile.empty() ? info.unitName : info.sourceFile,
-                                     entry);
+                CrashSplitDottedName(
+                    info.procedureName, info.sourceFile.empty() ? info.unitName : info.sourceFile, entry);
                 entry.line = info.line;
                 entry.lineOffset = info.lineOffset;
                 switch (module.debugSourceKind) {
-                case TCrashDebugSourceKind::MapFile: entry.source = TCrashLocationSource::MapFile; break;
-                case TCrashDebugSourceKind::Jdbg: entry.source = TCrashLocationSource::Jdbg; break;
-                case TCrashDebugSourceKind::TD32: entry.source = TCrashLocationSource::TD32; break;
-                default: break;
+                case TCrashDebugSourceKind::MapFile:
+                    entry.source = TCrashLocationSource::MapFile;
+                    break;
+                case TCrashDebugSourceKind::Jdbg:
+                    entry.source = TCrashLocationSource::Jdbg;
+                    break;
+                case TCrashDebugSourceKind::TD32:
+                    entry.source = TCrashLocationSource::TD32;
+                    break;
+                default:
+                    break;
                 }
                 located = true;
             }

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 // Splits a dotted procedure name ("Unit.Class.Method") of a map, JDBG or TD32 source into
 // the entry's unit, class and procedure. unitFile is the source file name of the answer.

@@ -9,42 +9,43 @@
 #include <string>
 #include <vector>
 
-namespace crashreport {
+namespace crashreport
+{
 
 // Entry kinds, in increasing amount of information.
 enum TCrashStackKind : std::uint8_t {
-    StackKindHidden = 0,     // duplicate, or unresolved with no module
-    StackKindModule = 1,     // module known, no debug information
-    StackKindProcedure = 2,  // procedure name only
-    StackKindUnit = 3,       // unit and procedure, no line
-    StackKindLine = 4,       // with line number
+    StackKindHidden = 0, // duplicate, or unresolved with no module
+    StackKindModule = 1, // module known, no debug information
+    StackKindProcedure = 2, // procedure name only
+    StackKindUnit = 3, // unit and procedure, no line
+    StackKindLine = 4, // with line number
 };
 
 // Where the answer for an entry came from.
 enum class TCrashLocationSource : std::uint8_t {
     None = 0,
-    LineTable = 1,   // the module's own packed line table
+    LineTable = 1, // the module's own packed line table
     Dwarf = 2,
     MapFile = 3,
     Jdbg = 4,
     TD32 = 5,
-    Symbols = 6,     // nearest ELF symbol
+    Symbols = 6, // nearest ELF symbol
 };
 
 struct TCrashStackEntry {
     std::uint8_t kind = StackKindHidden;
-    TCrashModulePtr module;        // empty when the address is in no module
+    TCrashModulePtr module; // empty when the address is in no module
     std::uint64_t threadId = 0;
-    std::uint8_t groupKind = 1;    // 1 walked at report time, 0 a stack copy kept for a thread
-    bool groupStart = false;       // first entry of a walk (the exception address)
+    std::uint8_t groupKind = 1; // 1 walked at report time, 0 a stack copy kept for a thread
+    bool groupStart = false; // first entry of a walk (the exception address)
     TCrashLocationSource source = TCrashLocationSource::None;
     std::uint64_t address = 0;
-    std::string unitName;          // UTF-8, source file name without folder
-    std::string sourceFile;        // the source file as the debug information names it
+    std::string unitName; // UTF-8, source file name without folder
+    std::string sourceFile; // the source file as the debug information names it
     std::string className;
     std::string procedureName;
     std::uint32_t line = 0;
-    std::uint32_t lineOffset = 0;  // lines from the procedure's first line to this line
+    std::uint32_t lineOffset = 0; // lines from the procedure's first line to this line
 };
 
 // Set of entry kinds to keep (bit k = kind k). 31 keeps kinds 0 to 4.
@@ -52,13 +53,17 @@ using TCrashKindSet = std::uint32_t;
 inline constexpr TCrashKindSet AllStackKinds = 31;
 
 // Owns its entries.
-class TCrashStackList {
+class TCrashStackList
+{
 public:
     std::size_t count() const { return m_items.size(); }
     bool empty() const { return m_items.empty(); }
     const TCrashStackEntry &operator[](std::size_t i) const { return *m_items[i]; }
     TCrashStackEntry &operator[](std::size_t i) { return *m_items[i]; }
-    void add(TCrashStackEntry entry) { m_items.push_back(std::make_unique<TCrashStackEntry>(std::move(entry))); }
+    void add(TCrashStackEntry entry)
+    {
+        m_items.push_back(std::make_unique<TCrashStackEntry>(std::move(entry)));
+    }
     void clear() { m_items.clear(); }
 
     auto begin() const { return m_items.begin(); }
@@ -71,10 +76,10 @@ private:
 // Parameters of one walk.
 struct TCrashWalkParams {
     TCrashKindSet kinds = AllStackKinds;
-    int firstLevel = -1;          // -1: keep from the first
-    int maxEntries = -1;          // -1: no limit
+    int firstLevel = -1; // -1: keep from the first
+    int maxEntries = -1; // -1: no limit
     bool resolveNames = true;
-    bool addCallee = true;        // add the procedure called by a direct call
+    bool addCallee = true; // add the procedure called by a direct call
     std::uint8_t groupKind = 1;
     std::uint64_t threadId = 0;
 };
@@ -85,29 +90,26 @@ inline constexpr std::size_t MaxStackEntries = 1024;
 
 // Walks the stack range [stackStart, stackEnd) of this process and appends entries
 // (exceptionAddress 0: none). Unreadable parts are skipped. Never throws.
-void CrashWalkStack(TCrashStackList &list, std::uint64_t exceptionAddress,
-                    std::uint64_t stackStart, std::uint64_t stackEnd,
-                    const TCrashWalkParams &params = {});
+void CrashWalkStack(TCrashStackList &list, std::uint64_t exceptionAddress, std::uint64_t stackStart,
+    std::uint64_t stackEnd, const TCrashWalkParams &params = {});
 
 // Same over a copy of stack bytes (for example taken at raise time).
-void CrashWalkStackCopy(TCrashStackList &list, std::uint64_t exceptionAddress,
-                        const void *copy, std::size_t copyBytes,
-                        const TCrashWalkParams &params = {});
+void CrashWalkStackCopy(TCrashStackList &list, std::uint64_t exceptionAddress, const void *copy,
+    std::size_t copyBytes, const TCrashWalkParams &params = {});
 
 // Creates a list and walks into it.
-std::unique_ptr<TCrashStackList> CrashWalkStackNew(std::uint64_t exceptionAddress,
-                                                   std::uint64_t stackStart, std::uint64_t stackEnd,
-                                                   const TCrashWalkParams &params = {});
+std::unique_ptr<TCrashStackList> CrashWalkStackNew(std::uint64_t exceptionAddress, std::uint64_t stackStart,
+    std::uint64_t stackEnd, const TCrashWalkParams &params = {});
 
 // Walks the calling thread from the caller's stack pointer to its stack base.
-void CrashWalkCurrentThread(TCrashStackList &list, std::uint64_t exceptionAddress = 0,
-                            const TCrashWalkParams &params = {});
+void CrashWalkCurrentThread(
+    TCrashStackList &list, std::uint64_t exceptionAddress = 0, const TCrashWalkParams &params = {});
 
 // The stack of the calling thread: [lowest address, top); false when it cannot be told.
 bool CrashCurrentStackRange(std::uint64_t &base, std::uint64_t &top);
 
 // Resolves one address into an entry (module, unit, class, procedure, line, kind).
 void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashStackEntry &entry,
-                         bool groupStart = false, std::uint8_t groupKind = 1);
+    bool groupStart = false, std::uint8_t groupKind = 1);
 
 } // namespace crashreport

@@ -18,7 +18,8 @@
 
 using namespace crashreport;
 
-namespace {
+namespace
+{
 
 struct RawRow {
     std::uint64_t address;
@@ -87,7 +88,7 @@ bool collectRows(const char *path, std::vector<RawRow> &rows, DeclLines &decl, s
                     int lineNo = 0;
                     dwarf_lineno(l, &lineNo);
                     const char *file = dwarf_linesrc(l, nullptr, nullptr);
-                    rows.push_back({addr, nextAddr, file ? file : "", lineNo});
+                    rows.push_back({ addr, nextAddr, file ? file : "", lineNo });
                 }
             }
         }
@@ -113,7 +114,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: %s: %s\n", argv[0], argv[1], error.c_str());
         return 1;
     }
-    std::stable_sort(raw.begin(), raw.end(), [](const RawRow &a, const RawRow &b) { return a.address < b.address; });
+    std::stable_sort(
+        raw.begin(), raw.end(), [](const RawRow &a, const RawRow &b) { return a.address < b.address; });
     // Rows without a line (compiler-made code) continue the row before them.
     std::vector<RawRow> rows;
     for (RawRow r : raw) {
@@ -127,7 +129,8 @@ int main(int argc, char **argv)
             }
             continue;
         }
-        if (!rows.empty() && rows.back().end == r.address && rows.back().line == r.line && rows.back().file == r.file) {
+        if (!rows.empty() && rows.back().end == r.address && rows.back().line == r.line
+            && rows.back().file == r.file) {
             rows.back().end = r.end;
             continue;
         }
@@ -140,7 +143,7 @@ int main(int argc, char **argv)
     std::vector<RawRow> split;
     for (const RawRow &r : rows) {
         auto it = std::upper_bound(functions.begin(), functions.end(), r.address,
-                                   [](std::uint64_t a, const TCrashFunction &f) { return a < f.offset; });
+            [](std::uint64_t a, const TCrashFunction &f) { return a < f.offset; });
         RawRow cur = r;
         for (; it != functions.end() && it->offset < r.end; ++it) {
             RawRow head = cur;

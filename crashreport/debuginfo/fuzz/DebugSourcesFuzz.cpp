@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-namespace crashreport {
+namespace crashreport
+{
 std::uint64_t TCRDebugInfoSource::translateAddress(const TCrashModule &, std::uint64_t address) const
 {
     return address;

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-namespace crashreport {
+namespace crashreport
+{
 // The map reader needs no module; the base translation is not used here.
 std::uint64_t TCRDebugInfoSource::translateAddress(const TCrashModule &, std::uint64_t address) const
 {

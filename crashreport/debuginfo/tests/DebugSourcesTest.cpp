@@ -18,29 +18,30 @@
 using namespace crashreport;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-const char *const MapText =
-    "\r\n Start         Length     Name                   Class\r\n"
-    " 0001:00401000 00002000H .text                   CODE\r\n"
-    " 0002:00403000 00000100H .data                   DATA\r\n"
-    "\r\n\r\nDetailed map of segments\r\n\r\n"
-    " 0001:00000000 00000100 C=CODE     S=.text    G=(none)   M=System   ACBP=A9\r\n"
-    " 0001:00000100 00000200 C=CODE     S=.text    G=(none)   M=Main     ACBP=A9\r\n"
-    "\r\n\r\n  Address         Publics by Name\r\n\r\n"
-    " 0001:00000100       Main.TForm1.Button1Click\r\n"
-    " 0001:00000180       Main.DoWork\r\n"
-    " 0002:00000004       Main.Counter\r\n"
-    "\r\n\r\n  Address         Publics by Value\r\n\r\n"
-    " 0001:00000010       System.@GetMem\r\n"
-    " 0001:00000100       Main.TForm1.Button1Click\r\n"
-    " 0001:00000180       Main.DoWork\r\n"
-    "\r\n\r\nLine numbers for System(System.pas) segment .text\r\n\r\n"
-    "   100 0001:00000010   101 0001:00000020\r\n"
-    "\r\n\r\nLine numbers for Main(Main.pas) segment .text\r\n\r\n"
-    "    20 0001:00000100    21 0001:00000110    23 0001:00000120    40 0001:00000180\r\n"
-    "    41 0001:00000190\r\n"
-    "\r\nBound resource files\r\n\r\nMain.res\r\n";
+const char *const MapText
+    = "\r\n Start         Length     Name                   Class\r\n"
+      " 0001:00401000 00002000H .text                   CODE\r\n"
+      " 0002:00403000 00000100H .data                   DATA\r\n"
+      "\r\n\r\nDetailed map of segments\r\n\r\n"
+      " 0001:00000000 00000100 C=CODE     S=.text    G=(none)   M=System   ACBP=A9\r\n"
+      " 0001:00000100 00000200 C=CODE     S=.text    G=(none)   M=Main     ACBP=A9\r\n"
+      "\r\n\r\n  Address         Publics by Name\r\n\r\n"
+      " 0001:00000100       Main.TForm1.Button1Click\r\n"
+      " 0001:00000180       Main.DoWork\r\n"
+      " 0002:00000004       Main.Counter\r\n"
+      "\r\n\r\n  Address         Publics by Value\r\n\r\n"
+      " 0001:00000010       System.@GetMem\r\n"
+      " 0001:00000100       Main.TForm1.Button1Click\r\n"
+      " 0001:00000180       Main.DoWork\r\n"
+      "\r\n\r\nLine numbers for System(System.pas) segment .text\r\n\r\n"
+      "   100 0001:00000010   101 0001:00000020\r\n"
+      "\r\n\r\nLine numbers for Main(Main.pas) segment .text\r\n\r\n"
+      "    20 0001:00000100    21 0001:00000110    23 0001:00000120    40 0001:00000180\r\n"
+      "    41 0001:00000190\r\n"
+      "\r\nBound resource files\r\n\r\nMain.res\r\n";
 
 // The answers every fixture gives: address (segment offset) -> unit, class, procedure, line, offset.
 struct Expect {
@@ -49,10 +50,10 @@ struct Expect {
     std::uint32_t line, offset;
 };
 const Expect Answers[] = {
-    {0x115, "Main.pas", "TForm1", "Button1Click", 21, 1},
-    {0x125, "Main.pas", "TForm1", "Button1Click", 23, 3},
-    {0x185, "Main.pas", "", "DoWork", 40, 0},
-    {0x195, "Main.pas", "", "DoWork", 41, 1},
+    { 0x115, "Main.pas", "TForm1", "Button1Click", 21, 1 },
+    { 0x125, "Main.pas", "TForm1", "Button1Click", 23, 3 },
+    { 0x185, "Main.pas", "", "DoWork", 40, 0 },
+    { 0x195, "Main.pas", "", "DoWork", 41, 1 },
 };
 
 void checkAnswers(const TCRDebugInfoSource &src)
@@ -62,7 +63,8 @@ void checkAnswers(const TCRDebugInfoSource &src)
         TCrashLocationInfo info;
         ASSERT_TRUE(src.getLocationInfo(e.address, info)) << std::hex << e.address;
         TCrashStackEntry entry;
-        CrashSplitDottedName(info.procedureName, info.sourceFile.empty() ? info.unitName : info.sourceFile, entry);
+        CrashSplitDottedName(
+            info.procedureName, info.sourceFile.empty() ? info.unitName : info.sourceFile, entry);
         EXPECT_EQ(entry.unitName, e.unit) << std::hex << e.address;
         EXPECT_EQ(entry.className, e.cls) << std::hex << e.address;
         EXPECT_EQ(entry.procedureName, e.proc) << std::hex << e.address;
@@ -96,10 +98,12 @@ std::string jdbgFixture()
         TCRDebugInfoJedy::appendValue(s, 0x7FFFFFFF);
         return s;
     };
-    const std::string units = stream({{0x0, wSystem}, {0x100, wMain}});
-    const std::string sources = stream({{0x0, wSystemPas}, {0x100, wMainPas}});
-    const std::string symbols = stream({{0x10, wSystem, wGetMem}, {0x100, wForm, wClick}, {0x180, wDoWork, 0}});
-    const std::string lines = stream({{0x10, 100}, {0x20, 101}, {0x100, 20}, {0x110, 21}, {0x120, 23}, {0x180, 40}, {0x190, 41}});
+    const std::string units = stream({ { 0x0, wSystem }, { 0x100, wMain } });
+    const std::string sources = stream({ { 0x0, wSystemPas }, { 0x100, wMainPas } });
+    const std::string symbols
+        = stream({ { 0x10, wSystem, wGetMem }, { 0x100, wForm, wClick }, { 0x180, wDoWork, 0 } });
+    const std::string lines = stream({ { 0x10, 100 }, { 0x20, 101 }, { 0x100, 20 }, { 0x110, 21 },
+        { 0x120, 23 }, { 0x180, 40 }, { 0x190, 41 } });
     std::string data = "JDBG";
     data.push_back('\1');
     auto u32 = [](std::string &s, std::uint32_t v) {
@@ -107,9 +111,10 @@ std::string jdbgFixture()
             s.push_back(static_cast<char>(v >> (8 * i)));
     };
     const std::uint32_t base = 34;
-    const std::uint32_t offUnits = base, offSources = offUnits + units.size(), offSymbols = offSources + sources.size(),
-                        offLines = offSymbols + symbols.size(), offWords = offLines + lines.size();
-    for (std::uint32_t v : {offUnits, offSources, offSymbols, offLines, offWords, wMain, 0u})
+    const std::uint32_t offUnits = base, offSources = offUnits + units.size(),
+                        offSymbols = offSources + sources.size(), offLines = offSymbols + symbols.size(),
+                        offWords = offLines + lines.size();
+    for (std::uint32_t v : { offUnits, offSources, offSymbols, offLines, offWords, wMain, 0u })
         u32(data, v);
     data.push_back('\0');
     return data + units + sources + symbols + lines + words;
@@ -136,29 +141,29 @@ std::string td32Fixture(bool embeddedInImage)
     std::vector<Sub> subs;
     // sstNames
     std::uint32_t start = static_cast<std::uint32_t>(d.size());
-    const char *names[] = {"Main", "Main.pas", "Button1Click", "TForm1.DoWork"};
+    const char *names[] = { "Main", "Main.pas", "Button1Click", "TForm1.DoWork" };
     u32(4);
     for (const char *n : names) {
         d.push_back(static_cast<char>(std::strlen(n)));
         d += n;
         d.push_back('\0');
     }
-    subs.push_back({0x130, 0, start, static_cast<std::uint32_t>(d.size()) - start});
+    subs.push_back({ 0x130, 0, start, static_cast<std::uint32_t>(d.size()) - start });
     // sstModule
     start = static_cast<std::uint32_t>(d.size());
     u16(0), u16(0), u16(1), u16(0x5643);
     u16(1), u16(0), u32(0x100), u32(0x200);
     u32(1);
-    subs.push_back({0x120, 1, start, static_cast<std::uint32_t>(d.size()) - start});
+    subs.push_back({ 0x120, 1, start, static_cast<std::uint32_t>(d.size()) - start });
     // sstAlignSym
     start = static_cast<std::uint32_t>(d.size());
     u32(1);
-    for (auto [offset, size, name] : {std::tuple{0x100u, 0x80u, 3u}, std::tuple{0x180u, 0x80u, 4u}}) {
+    for (auto [offset, size, name] : { std::tuple { 0x100u, 0x80u, 3u }, std::tuple { 0x180u, 0x80u, 4u } }) {
         u16(2 + 4 * 7 + 2 + 4 + 4), u16(0x205);
         u32(0), u32(0), u32(0), u32(size), u32(0), u32(size), u32(offset), u16(1), u32(0), u32(name);
     }
     u16(2), u16(0x0006); // an end record
-    subs.push_back({0x125, 1, start, static_cast<std::uint32_t>(d.size()) - start});
+    subs.push_back({ 0x125, 1, start, static_cast<std::uint32_t>(d.size()) - start });
     // sstSrcModule
     start = static_cast<std::uint32_t>(d.size());
     u16(1), u16(1);
@@ -170,13 +175,14 @@ std::string td32Fixture(bool embeddedInImage)
     u16(1), u32(2);
     u32(fileAt + 2 + 4 + 4 + 8); // line block offset
     u32(0x100), u32(0x2FF);
-    const std::uint32_t lines[][2] = {{0x100, 20}, {0x110, 21}, {0x120, 23}, {0x180, 40}, {0x190, 41}};
+    const std::uint32_t lines[][2]
+        = { { 0x100, 20 }, { 0x110, 21 }, { 0x120, 23 }, { 0x180, 40 }, { 0x190, 41 } };
     u16(1), u16(5);
     for (auto &l : lines)
         u32(l[0]);
     for (auto &l : lines)
         u16(l[1]);
-    subs.push_back({0x127, 1, start, static_cast<std::uint32_t>(d.size()) - start});
+    subs.push_back({ 0x127, 1, start, static_cast<std::uint32_t>(d.size()) - start });
     // directory
     const std::uint32_t dir = static_cast<std::uint32_t>(d.size());
     for (int i = 0; i < 4; ++i)
@@ -237,11 +243,13 @@ TEST(CrashDebugSources, DamagedMapTablesAnswerNothing)
 {
     const std::string text = MapText;
     const std::pair<const char *, const char *> damages[] = {
-        {"    41 0001:00000190\r\n", "    41 0001:00000190 42\r\n"},       // a line without its address
-        {"    41 0001:00000190\r\n", "    41 0001:0000019G\r\n"},          // not a number
-        {"M=Main     ACBP=A9", "ACBP=A9"},                                    // a segment without unit
-        {" 0001:00000180       Main.DoWork\r\n\r\n\r\nLine", " 0001:\r\n\r\n\r\nLine"}, // a public without a name
-        {"Line numbers for Main(Main.pas)", "Line numbers for Main Main.pas"}, // unit title without brackets
+        { "    41 0001:00000190\r\n", "    41 0001:00000190 42\r\n" }, // a line without its address
+        { "    41 0001:00000190\r\n", "    41 0001:0000019G\r\n" }, // not a number
+        { "M=Main     ACBP=A9", "ACBP=A9" }, // a segment without unit
+        { " 0001:00000180       Main.DoWork\r\n\r\n\r\nLine",
+            " 0001:\r\n\r\n\r\nLine" }, // a public without a name
+        { "Line numbers for Main(Main.pas)",
+            "Line numbers for Main Main.pas" }, // unit title without brackets
     };
     for (const auto &[from, to] : damages) {
         std::string bad = text;
@@ -266,7 +274,7 @@ TEST(CrashDebugSources, JdbgGivesUnitClassProcedureAndLine)
 
 TEST(CrashDebugSources, Td32GivesUnitClassProcedureAndLine)
 {
-    for (bool embedded : {false, true}) {
+    for (bool embedded : { false, true }) {
         SCOPED_TRACE(embedded ? "inside an image" : "tds file");
         TCRDebugInfoTD32 td32(td32Fixture(embedded));
         ASSERT_TRUE(td32.valid());

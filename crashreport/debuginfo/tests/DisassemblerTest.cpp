@@ -24,7 +24,8 @@ asm(".text\n"
 
 extern "C" const char crash_asm_fixture[], crash_asm_fixture_fault[];
 
-namespace asmtest {
+namespace asmtest
+{
 
 [[gnu::noinline]] int target(int *p)
 {
@@ -36,7 +37,8 @@ namespace asmtest {
 
 } // namespace asmtest
 
-namespace {
+namespace
+{
 
 std::uint64_t addr(const void *p)
 {
@@ -49,7 +51,8 @@ TEST(CrashDisassembler, InstructionsAroundTheAddressStopAfterTheReturn)
 {
     const auto ins = CrashDisassembleAround(addr(crash_asm_fixture_fault));
     ASSERT_EQ(ins.size(), 6u);
-    const char *expected[] = {"push rbx", "mov eax, 1", "mov rax, qword ptr [rbx]", "add rax, 8", "pop rbx", "ret"};
+    const char *expected[]
+        = { "push rbx", "mov eax, 1", "mov rax, qword ptr [rbx]", "add rax, 8", "pop rbx", "ret" };
     for (std::size_t i = 0; i < ins.size(); ++i)
         EXPECT_EQ(ins[i].instruction, expected[i]);
     EXPECT_EQ(ins[0].address, addr(crash_asm_fixture)); // starts at the procedure's first instruction
@@ -111,7 +114,8 @@ TEST(CrashDisassembler, CompiledCodeGetsSourcePositionsAndAtMostTenEachSide)
 TEST(CrashDisassembler, SourceBlocksAreSeparatedAndCallsNamed)
 {
     std::vector<TCrashAsmInstruction> ins(4);
-    const char *texts[] = {"push rbx", "call 0x401000 ; walktest::levelTwo", "mov rax, qword ptr [rbx]", "ret"};
+    const char *texts[]
+        = { "push rbx", "call 0x401000 ; walktest::levelTwo", "mov rax, qword ptr [rbx]", "ret" };
     for (std::size_t i = 0; i < 4; ++i) {
         ins[i].address = 0x401000 + i * 4;
         ins[i].instruction = texts[i];
@@ -152,8 +156,10 @@ TEST(CrashDisassembler, CpuSectionShowsAllRegistersAndTheDumps)
         memory[i] = static_cast<char>(i);
     TCrashCpuContext c;
     c.valid = true;
-    c.rax = 1, c.rbx = 2, c.rcx = 3, c.rdx = 4, c.rsi = 5, c.rdi = 6, c.rsp = addr(stack), c.rip = addr(memory);
-    c.r8 = 8, c.r9 = 9, c.r10 = 10, c.r11 = 11, c.r12 = 12, c.r13 = 13, c.r14 = 14, c.r15 = 0xFFFFFFFFFFFFFFFFull;
+    c.rax = 1, c.rbx = 2, c.rcx = 3, c.rdx = 4, c.rsi = 5, c.rdi = 6, c.rsp = addr(stack),
+    c.rip = addr(memory);
+    c.r8 = 8, c.r9 = 9, c.r10 = 10, c.r11 = 11, c.r12 = 12, c.r13 = 13, c.r14 = 14,
+    c.r15 = 0xFFFFFFFFFFFFFFFFull;
     const auto lines = CrashCpuLines(c, addr(memory));
     ASSERT_EQ(lines.size(), 14u + 16u);
     EXPECT_EQ(lines[0], "Registers:");
@@ -161,7 +167,8 @@ TEST(CrashDisassembler, CpuSectionShowsAllRegistersAndTheDumps)
     EXPECT_EQ(lines[2], "RAX: 0000000000000001   RDI: 0000000000000006");
     EXPECT_EQ(lines[3], "RBX: 0000000000000002   RSI: 0000000000000005");
     char rsp[64];
-    std::snprintf(rsp, sizeof rsp, "RCX: 0000000000000003   RSP: %016llX", static_cast<unsigned long long>(addr(stack)));
+    std::snprintf(rsp, sizeof rsp, "RCX: 0000000000000003   RSP: %016llX",
+        static_cast<unsigned long long>(addr(stack)));
     EXPECT_EQ(lines[4], rsp);
     EXPECT_EQ(lines[6], "");
     EXPECT_EQ(lines[7], "R8 : 0000000000000008   R12: 000000000000000C");
@@ -171,14 +178,15 @@ TEST(CrashDisassembler, CpuSectionShowsAllRegistersAndTheDumps)
     EXPECT_EQ(lines[13], std::string(34, '-') + "   " + std::string(83, '-'));
     char first[256];
     std::snprintf(first, sizeof first,
-                  "%016llX: 0000000000000000   %016llX: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ................",
-                  static_cast<unsigned long long>(addr(stack)), static_cast<unsigned long long>(addr(memory)));
+        "%016llX: 0000000000000000   %016llX: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F "
+        "................",
+        static_cast<unsigned long long>(addr(stack)), static_cast<unsigned long long>(addr(memory)));
     EXPECT_EQ(lines[14], first);
     EXPECT_EQ(lines[17].substr(lines[17].size() - 16), "0123456789:;<=>?");
     EXPECT_EQ(lines[15].substr(18, 16), "1111111111111111");
 
     // Without a context: question marks and no dump.
-    const auto none = CrashCpuLines(TCrashCpuContext{}, addr(memory));
+    const auto none = CrashCpuLines(TCrashCpuContext {}, addr(memory));
     ASSERT_EQ(none.size(), 14u);
     EXPECT_EQ(none[2], "RAX: ????????????????   RDI: ????????????????");
     // Unreadable memory at the exception address: no dump either.

@@ -19,7 +19,8 @@
 using namespace crashreport;
 namespace fs = std::filesystem;
 
-namespace linetest {
+namespace linetest
+{
 
 struct Lines {
     int one = 0, two = 0;
@@ -47,7 +48,8 @@ struct Lines {
 
 } // namespace linetest
 
-namespace {
+namespace
+{
 
 // In the stripped child: walk and print what was found for the two test procedures.
 const int childHook = [] {
@@ -60,7 +62,7 @@ const int childHook = [] {
     for (const auto &e : list)
         if (e->kind != StackKindHidden && (e->procedureName == "outer" || e->procedureName == "middle"))
             std::printf("entry %s %s %s %u %u %d\n", e->procedureName.c_str(), e->className.c_str(),
-                        e->unitName.c_str(), e->line, e->lineOffset, static_cast<int>(e->source));
+                e->unitName.c_str(), e->line, e->lineOffset, static_cast<int>(e->source));
     std::fflush(stdout);
     std::_Exit(0);
 }();
@@ -83,7 +85,8 @@ std::string run(const std::string &command)
     return out;
 }
 
-class LineTableOfThisProgram : public ::testing::Test {
+class LineTableOfThisProgram : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -117,9 +120,17 @@ TEST(CrashLineTable, PackedRowsReadBackInEveryEncoding)
         const char *procedure;
     };
     const Step steps[] = {
-        {4, 10, "ns::Alpha::first"}, {3, 11, nullptr},   {32, 14, nullptr},  {100, 40, nullptr},
-        {5, 41, "ns::Alpha::second"}, {4000, 60000, nullptr}, {70000, 60001, nullptr},
-        {8, 12, nullptr}, {2, 200000, "plain"},  {1, 200001, nullptr}, {128, 200033, "ns::Beta::run"},
+        { 4, 10, "ns::Alpha::first" },
+        { 3, 11, nullptr },
+        { 32, 14, nullptr },
+        { 100, 40, nullptr },
+        { 5, 41, "ns::Alpha::second" },
+        { 4000, 60000, nullptr },
+        { 70000, 60001, nullptr },
+        { 8, 12, nullptr },
+        { 2, 200000, "plain" },
+        { 1, 200001, nullptr },
+        { 128, 200033, "ns::Beta::run" },
     };
     std::vector<TCrashLineRow> rows;
     std::uint32_t address = 0x1000;
@@ -142,18 +153,19 @@ TEST(CrashLineTable, PackedRowsReadBackInEveryEncoding)
         address += s.size;
     }
     // A second unit in another file after a gap.
-    rows.push_back({address + 16, 6, "/src/other.h", 7, "", 0, "plain"});
+    rows.push_back({ address + 16, 6, "/src/other.h", 7, "", 0, "plain" });
     TCrashLineTable table;
     ASSERT_TRUE(table.load(CrashPackLineTable(rows)));
     EXPECT_EQ(table.unitCount(), 2u);
     for (const TCrashLineRow &r : rows) {
-        for (std::uint32_t probe : {r.address, r.address + r.size / 2, r.address + r.size - 1}) {
+        for (std::uint32_t probe : { r.address, r.address + r.size / 2, r.address + r.size - 1 }) {
             TCrashLineLookup out;
             ASSERT_TRUE(table.lookup(probe, out)) << std::hex << probe;
             EXPECT_EQ(out.line, r.line) << std::hex << probe;
             EXPECT_EQ(out.unitName, r.file);
             EXPECT_EQ(out.procedureName, r.currentProcedure) << std::hex << probe;
-            EXPECT_EQ(out.lineOffset, r.procedureLine && r.line >= r.procedureLine ? r.line - r.procedureLine : 0u);
+            EXPECT_EQ(
+                out.lineOffset, r.procedureLine && r.line >= r.procedureLine ? r.line - r.procedureLine : 0u);
         }
     }
     TCrashLineLookup out;
@@ -166,7 +178,8 @@ TEST(CrashLineTable, DamagedTablesAnswerNothingAndNeverCrash)
 {
     std::vector<TCrashLineRow> rows;
     for (std::uint32_t i = 0; i < 200; ++i)
-        rows.push_back({0x2000 + 8 * i, 8, i < 100 ? "a.cpp" : "b.cpp", 1 + i * 3 % 50, i % 10 == 0 ? "f" + std::to_string(i) : "", 0, "f"});
+        rows.push_back({ 0x2000 + 8 * i, 8, i < 100 ? "a.cpp" : "b.cpp", 1 + i * 3 % 50,
+            i % 10 == 0 ? "f" + std::to_string(i) : "", 0, "f" });
     const std::vector<std::uint8_t> good = CrashPackLineTable(rows);
     // Every truncation: either refused at load or unable to answer for the lost records.
     for (std::size_t len = 0; len < good.size(); ++len) {
@@ -200,7 +213,8 @@ TEST_F(LineTableOfThisProgram, AgreesWithDwarfForThisProgram)
 {
     TCrashLineTable table;
     ASSERT_TRUE(table.load(bytes));
-    const TCrashModulePtr module = TCrashModulesList::instance().findByAddress(reinterpret_cast<std::uint64_t>(&linetest::outer));
+    const TCrashModulePtr module
+        = TCrashModulesList::instance().findByAddress(reinterpret_cast<std::uint64_t>(&linetest::outer));
     ASSERT_TRUE(module);
     // The module record carries the data block: options and the line table, which answers first.
     EXPECT_TRUE(module->hasLibraryData);
@@ -216,14 +230,15 @@ TEST_F(LineTableOfThisProgram, AgreesWithDwarfForThisProgram)
     for (const TCrashFunction &f : module->functions.items()) {
         if (f.size == 0)
             continue;
-        for (std::uint64_t off : {std::uint64_t(0), f.size / 3, f.size / 2, f.size - 1}) {
+        for (std::uint64_t off : { std::uint64_t(0), f.size / 3, f.size / 2, f.size - 1 }) {
             const std::uint64_t address = module->loadBias + f.offset + off;
             TCrashDwarfLocation d;
             if (!CrashDwarfLookup(address, d) || d.line == 0)
                 continue;
             TCrashLineLookup t;
             ++compared;
-            if (table.lookup(f.offset + off, t) && t.line == d.line && CrashBaseName(t.unitName) == CrashBaseName(d.sourceFile))
+            if (table.lookup(f.offset + off, t) && t.line == d.line
+                && CrashBaseName(t.unitName) == CrashBaseName(d.sourceFile))
                 ++agreed;
         }
     }

@@ -16,7 +16,8 @@
 using namespace crashreport;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 [[gnu::noinline]] int programFunction()
 {
@@ -41,7 +42,8 @@ TEST(CrashModules, ListHoldsTheProgramAndItsLibrariesSortedByHandle)
     EXPECT_EQ(self->fileName, fs::read_symlink("/proc/self/exe").string());
     EXPECT_EQ(self->version, "1.04.1");
     EXPECT_EQ(self->debugSourceKind, TCrashDebugSourceKind::Dwarf);
-    struct stat st {};
+    struct stat st {
+    };
     ASSERT_EQ(::stat(self->fileName.c_str(), &st), 0);
     EXPECT_EQ(self->size, static_cast<std::uint64_t>(st.st_size));
     EXPECT_EQ(self->modified, st.st_mtime);
@@ -54,7 +56,8 @@ TEST(CrashModules, ListHoldsTheProgramAndItsLibrariesSortedByHandle)
     EXPECT_FALSE(libc->isMainProgram);
     EXPECT_NE(libc->fileName.find("libc.so"), std::string::npos);
     EXPECT_GT(libc->functions.count(), 500u);
-    const TCrashFunction *f = libc->functions.findNearest(reinterpret_cast<std::uint64_t>(&::getpid) - libc->loadBias);
+    const TCrashFunction *f
+        = libc->functions.findNearest(reinterpret_cast<std::uint64_t>(&::getpid) - libc->loadBias);
     ASSERT_NE(f, nullptr);
     EXPECT_NE(f->name.find("getpid"), std::string::npos);
 
@@ -109,7 +112,7 @@ TEST(CrashModules, VersionComesFromTheFileName)
 
 TEST(CrashProcesses, ListHoldsThisProcessWithItsThreads)
 {
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop { false };
     std::thread worker([&] {
         while (!stop)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -146,8 +149,8 @@ TEST(CrashProcesses, ReadsAProcTreeAndSurvivesBrokenEntries)
     // pid (comm) state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt utime stime
     // cutime cstime priority nice threads itreal start vsize rss ... policy(41)
     auto stat = [](const char *pid, const char *comm, int nice, int threads, int rss, int policy) {
-        std::string s = std::string(pid) + " (" + comm + ") S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 " + std::to_string(nice)
-                        + " " + std::to_string(threads) + " 0 100 1000 " + std::to_string(rss);
+        std::string s = std::string(pid) + " (" + comm + ") S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 "
+            + std::to_string(nice) + " " + std::to_string(threads) + " 0 100 1000 " + std::to_string(rss);
         for (int f = 25; f < 41; ++f)
             s += " 0";
         return s + " " + std::to_string(policy) + " 0 0\n";
@@ -155,9 +158,9 @@ TEST(CrashProcesses, ReadsAProcTreeAndSurvivesBrokenEntries)
     process("300", stat("300", "low job", 15, 3, 10, 0), "/usr/bin/lowjob");
     process("20", stat("20", "odd) name", -5, 1, 1, 0), "/opt/x/odd");
     process("4000", stat("4000", "rt", 0, 2, 1, 1), nullptr);
-    process("77", "77 (broken", nullptr);       // no closing bracket: skipped
-    process("88", "", nullptr);                 // empty: skipped
-    fs::create_directories(root / "self");      // not a number: skipped
+    process("77", "77 (broken", nullptr); // no closing bracket: skipped
+    process("88", "", nullptr); // empty: skipped
+    fs::create_directories(root / "self"); // not a number: skipped
     TCrashProcessesList list;
     list.refresh(root.string());
     ASSERT_EQ(list.count(), 3u);

@@ -11,18 +11,20 @@ TEST(CrashNames, SplitsCppNamesAtTopLevelOnly)
         const char *name, *cls, *proc;
     };
     const Case cases[] = {
-        {"main", "", "main"},
-        {"walktest::levelTwo(int)", "walktest", "levelTwo"},
-        {"ns::Outer<std::pair<int, a::b>>::method(std::vector<x::y, std::allocator<x::y>> const&) const", "ns::Outer<std::pair<int, a::b>>", "method"},
-        {"void ns::f<int>(int)", "ns", "f<int>"},
-        {"std::vector<int, std::allocator<int> >::operator[](unsigned long)", "std::vector<int, std::allocator<int> >", "operator[]"},
-        {"A::operator<<(int)", "A", "operator<<"},
-        {"A::operator()(int) const", "A", "operator()"},
-        {"A::operator bool() const", "A", "operator bool"},
-        {"(anonymous namespace)::helper(char const*)", "(anonymous namespace)", "helper"},
-        {"ns::run()::{lambda(int)#1}::operator()(int) const", "ns::run()::{lambda(int)#1}", "operator()"},
-        {"foo(int) [clone .cold]", "", "foo"},
-        {"QObject::event(QEvent*)", "QObject", "event"},
+        { "main", "", "main" },
+        { "walktest::levelTwo(int)", "walktest", "levelTwo" },
+        { "ns::Outer<std::pair<int, a::b>>::method(std::vector<x::y, std::allocator<x::y>> const&) const",
+            "ns::Outer<std::pair<int, a::b>>", "method" },
+        { "void ns::f<int>(int)", "ns", "f<int>" },
+        { "std::vector<int, std::allocator<int> >::operator[](unsigned long)",
+            "std::vector<int, std::allocator<int> >", "operator[]" },
+        { "A::operator<<(int)", "A", "operator<<" },
+        { "A::operator()(int) const", "A", "operator()" },
+        { "A::operator bool() const", "A", "operator bool" },
+        { "(anonymous namespace)::helper(char const*)", "(anonymous namespace)", "helper" },
+        { "ns::run()::{lambda(int)#1}::operator()(int) const", "ns::run()::{lambda(int)#1}", "operator()" },
+        { "foo(int) [clone .cold]", "", "foo" },
+        { "QObject::event(QEvent*)", "QObject", "event" },
     };
     for (const Case &c : cases) {
         const TCrashSplitName s = CrashSplitCppName(c.name);
@@ -46,13 +48,13 @@ TEST(CrashNames, DottedNamesSplitIntoUnitClassProcedure)
     };
     const Case cases[] = {
         // A class and a method joined by a point in a unit of another name: class and method.
-        {"TForm1.Button1Click", "Main.pas", "Main.pas", "TForm1", "Button1Click"},
+        { "TForm1.Button1Click", "Main.pas", "Main.pas", "TForm1", "Button1Click" },
         // The unit name joined to a procedure: no class.
-        {"Main.DoWork", "Main.pas", "Main.pas", "", "DoWork"},
-        {"main.DoWork", "MAIN.PAS", "MAIN.PAS", "", "DoWork"},
-        {"System.TObject.Free", "", "System", "TObject", "Free"},
-        {"Helper", "Unit2.pas", "Unit2.pas", "", "Helper"},
-        {"Unit2.@Finalize", "Unit2.pas", "Unit2.pas", "", "_Finalize"},
+        { "Main.DoWork", "Main.pas", "Main.pas", "", "DoWork" },
+        { "main.DoWork", "MAIN.PAS", "MAIN.PAS", "", "DoWork" },
+        { "System.TObject.Free", "", "System", "TObject", "Free" },
+        { "Helper", "Unit2.pas", "Unit2.pas", "", "Helper" },
+        { "Unit2.@Finalize", "Unit2.pas", "Unit2.pas", "", "_Finalize" },
     };
     for (const Case &c : cases) {
         TCrashStackEntry e;

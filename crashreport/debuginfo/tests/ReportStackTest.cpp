@@ -18,20 +18,46 @@
 
 using namespace crashreport;
 
-namespace {
+namespace
+{
 
-class EnglishTexts final : public ReportTexts {
+class EnglishTexts final : public ReportTexts
+{
 public:
     std::string text(int id) const override
     {
         static const std::map<int, std::string> texts = {
-            {8, "Call Stack Information"}, {10, "Modules Information"}, {12, "Processes Information"},
-            {92, "Address"}, {93, "Module"}, {94, "Unit"}, {95, "Class"}, {96, "Procedure/Method"}, {97, "Line"},
-            {98, "Main"}, {99, "Exception Thread"}, {100, "Running Thread"}, {101, "Calling Thread"},
-            {102, "ID"}, {103, "Priority"}, {104, "Class"},
-            {126, "Handle"}, {127, "Name"}, {128, "Description"}, {129, "Version"}, {130, "Size"},
-            {131, "Modified"}, {132, "Path"}, {133, "ID"}, {134, "Name"}, {135, "Description"},
-            {136, "Version"}, {137, "Memory"}, {138, "Priority"}, {139, "Threads"}, {140, "Path"},
+            { 8, "Call Stack Information" },
+            { 10, "Modules Information" },
+            { 12, "Processes Information" },
+            { 92, "Address" },
+            { 93, "Module" },
+            { 94, "Unit" },
+            { 95, "Class" },
+            { 96, "Procedure/Method" },
+            { 97, "Line" },
+            { 98, "Main" },
+            { 99, "Exception Thread" },
+            { 100, "Running Thread" },
+            { 101, "Calling Thread" },
+            { 102, "ID" },
+            { 103, "Priority" },
+            { 104, "Class" },
+            { 126, "Handle" },
+            { 127, "Name" },
+            { 128, "Description" },
+            { 129, "Version" },
+            { 130, "Size" },
+            { 131, "Modified" },
+            { 132, "Path" },
+            { 133, "ID" },
+            { 134, "Name" },
+            { 135, "Description" },
+            { 136, "Version" },
+            { 137, "Memory" },
+            { 138, "Priority" },
+            { 139, "Threads" },
+            { 140, "Path" },
         };
         const auto it = texts.find(id);
         return it == texts.end() ? std::string() : it->second;
@@ -57,7 +83,8 @@ void onFault(int, siginfo_t *, void *uc)
 
 } // namespace
 
-namespace reporttest {
+namespace reporttest
+{
 
 [[gnu::noinline]] void crashingLevelThree()
 {
@@ -80,7 +107,8 @@ TEST(CrashReportStack, RealFaultGivesItsCallStackInTheReportTable)
     TCrashStackList list;
     g_list = &list;
     int callLine = 0;
-    struct sigaction sa {}, old {};
+    struct sigaction sa {
+    }, old {};
     sa.sa_sigaction = onFault;
     sa.sa_flags = SA_SIGINFO;
     sigemptyset(&sa.sa_mask);
@@ -101,11 +129,13 @@ TEST(CrashReportStack, RealFaultGivesItsCallStackInTheReportTable)
     std::string row;
     bool faultRow = false, callerRow = false, libraryRow = false;
     while (std::getline(rows, row)) {
-        if (row.find("|ReportStackTest.cpp") != std::string::npos || row.find("ReportStackTest.cpp ") != std::string::npos) {
+        if (row.find("|ReportStackTest.cpp") != std::string::npos
+            || row.find("ReportStackTest.cpp ") != std::string::npos) {
             if (row.find("crashingLevelThree") != std::string::npos
                 && row.find("|" + std::to_string(g_faultLine) + "[") != std::string::npos)
                 faultRow = true;
-            if (row.find("crashingLevelTwo") != std::string::npos && row.find("reporttest") != std::string::npos
+            if (row.find("crashingLevelTwo") != std::string::npos
+                && row.find("reporttest") != std::string::npos
                 && row.find("|" + std::to_string(callLine) + "[3]") != std::string::npos)
                 callerRow = true;
         }
@@ -122,7 +152,8 @@ TEST(CrashReportStack, RealFaultGivesItsCallStackInTheReportTable)
 
     // The modules and processes tables are built from the lists of this process.
     TCrashModulesList::instance().refresh();
-    const std::string modules = modulesTable(TCrashModulesList::instance().snapshot(), EnglishTexts(), SystemReportClock());
+    const std::string modules
+        = modulesTable(TCrashModulesList::instance().snapshot(), EnglishTexts(), SystemReportClock());
     EXPECT_NE(modules.find("|crash_debuginfo_report"), std::string::npos) << modules;
     EXPECT_NE(modules.find("|libc.so.6"), std::string::npos);
     TCrashProcessesList processes;

@@ -22,7 +22,8 @@ extern const char crash_fixture_after_nops[];
 extern const char crash_fixture_target[];
 }
 
-namespace walktest {
+namespace walktest
+{
 
 struct Expected {
     int lineOne = 0, lineTwo = 0, lineThree = 0;
@@ -50,7 +51,8 @@ struct Expected {
 
 } // namespace walktest
 
-namespace {
+namespace
+{
 
 std::uint64_t addr(const void *p)
 {
@@ -60,7 +62,8 @@ std::uint64_t addr(const void *p)
 const TCrashStackEntry *findProcedure(const TCrashStackList &list, const std::string &proc, int line)
 {
     for (const auto &e : list)
-        if (e->procedureName == proc && (line == 0 || e->line == static_cast<std::uint32_t>(line)) && e->kind != 0)
+        if (e->procedureName == proc && (line == 0 || e->line == static_cast<std::uint32_t>(line))
+            && e->kind != 0)
             return e.get();
     return nullptr;
 }
@@ -78,7 +81,8 @@ TEST(CrashStackWalk, CurrentThreadNamesCallersWithFileAndLine)
     TCrashStackList list;
     walktest::levelOne(e, list);
     ASSERT_FALSE(list.empty());
-    for (const auto &[proc, line] : {std::pair{"levelTwo", e.lineTwo}, std::pair{"levelOne", e.lineOne}}) {
+    for (const auto &[proc, line] :
+        { std::pair { "levelTwo", e.lineTwo }, std::pair { "levelOne", e.lineOne } }) {
         const TCrashStackEntry *entry = findProcedure(list, proc, line);
         ASSERT_NE(entry, nullptr) << proc << " line " << line;
         EXPECT_EQ(entry->kind, StackKindLine);
@@ -136,17 +140,17 @@ TEST(CrashStackWalk, CraftedStackFindsEachCallFormAndRejectsPlainCodePointers)
         const char *site;
     };
     const Case cases[] = {
-        {"call through a register (FF D2)", crash_fixture_after_ffd2, crash_fixture_ffd2_site},
-        {"call through r10 (41 FF D2)", crash_fixture_after_r10, crash_fixture_r10_site},
-        {"call [rbx + disp8]", crash_fixture_after_mem8, crash_fixture_mem8_site},
-        {"call [rsp + disp8]", crash_fixture_after_sib, crash_fixture_sib_site},
-        {"call [rsi + disp32]", crash_fixture_after_mem32, crash_fixture_mem32_site},
-        {"call [rip + disp32]", crash_fixture_after_rip, crash_fixture_rip_site},
-        {"direct call", crash_fixture_after_direct, crash_fixture_direct_site},
+        { "call through a register (FF D2)", crash_fixture_after_ffd2, crash_fixture_ffd2_site },
+        { "call through r10 (41 FF D2)", crash_fixture_after_r10, crash_fixture_r10_site },
+        { "call [rbx + disp8]", crash_fixture_after_mem8, crash_fixture_mem8_site },
+        { "call [rsp + disp8]", crash_fixture_after_sib, crash_fixture_sib_site },
+        { "call [rsi + disp32]", crash_fixture_after_mem32, crash_fixture_mem32_site },
+        { "call [rip + disp32]", crash_fixture_after_rip, crash_fixture_rip_site },
+        { "direct call", crash_fixture_after_direct, crash_fixture_direct_site },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        std::uint64_t stack[8] = {0, 7, addr(&stack), addr(c.returnAddress), 0x1234, 0, 0, 0};
+        std::uint64_t stack[8] = { 0, 7, addr(&stack), addr(c.returnAddress), 0x1234, 0, 0, 0 };
         TCrashWalkParams params;
         params.addCallee = false;
         TCrashStackList list;
@@ -156,8 +160,8 @@ TEST(CrashStackWalk, CraftedStackFindsEachCallFormAndRejectsPlainCodePointers)
         EXPECT_NE(list[0].kind, StackKindHidden);
     }
     // A value that points into code, but not behind a call, is not kept; nor is one outside code.
-    std::uint64_t plain[4] = {addr(crash_fixture_after_nops), addr(crash_fixture_code_start), 0xdeadbeefULL,
-                              addr(&plain)};
+    std::uint64_t plain[4]
+        = { addr(crash_fixture_after_nops), addr(crash_fixture_code_start), 0xdeadbeefULL, addr(&plain) };
     TCrashStackList list;
     CrashWalkStackCopy(list, 0, plain, sizeof plain);
     EXPECT_EQ(list.count(), 0u);
@@ -165,7 +169,7 @@ TEST(CrashStackWalk, CraftedStackFindsEachCallFormAndRejectsPlainCodePointers)
 
 TEST(CrashStackWalk, DirectCallAddsTheCalleeBehindItsThunk)
 {
-    std::uint64_t stack[2] = {addr(crash_fixture_after_direct), 0};
+    std::uint64_t stack[2] = { addr(crash_fixture_after_direct), 0 };
     TCrashStackList list;
     CrashWalkStackCopy(list, 0, stack, sizeof stack);
     ASSERT_EQ(list.count(), 2u);
@@ -184,10 +188,10 @@ TEST(CrashStackWalk, RepeatedReturnAddressIsListedOnce)
         std::vector<bool> visible;
     };
     const Case cases[] = {
-        {{r, r}, {false, true}},               // the earlier copy is hidden
-        {{r, other, r}, {false, true, true}},  // also with one entry between
-        {{r, other, third, r}, {true, true, true, true}}, // not across two others
-        {{r, other, other, r}, {false, false, true, true}}, // a hidden entry does not count
+        { { r, r }, { false, true } }, // the earlier copy is hidden
+        { { r, other, r }, { false, true, true } }, // also with one entry between
+        { { r, other, third, r }, { true, true, true, true } }, // not across two others
+        { { r, other, other, r }, { false, false, true, true } }, // a hidden entry does not count
     };
     for (const Case &c : cases) {
         TCrashStackList list;
@@ -201,8 +205,8 @@ TEST(CrashStackWalk, RepeatedReturnAddressIsListedOnce)
 TEST(CrashStackWalk, LevelsKindsAndLimits)
 {
     // Distinct sites alternate so that no duplicates are hidden.
-    const std::uint64_t sites[3] = {addr(crash_fixture_after_ffd2), addr(crash_fixture_after_r10),
-                                    addr(crash_fixture_after_sib)};
+    const std::uint64_t sites[3]
+        = { addr(crash_fixture_after_ffd2), addr(crash_fixture_after_r10), addr(crash_fixture_after_sib) };
     std::vector<std::uint64_t> stack;
     for (int i = 0; i < 9; ++i)
         stack.push_back(sites[i % 3]);
@@ -210,7 +214,8 @@ TEST(CrashStackWalk, LevelsKindsAndLimits)
         int firstLevel, maxEntries;
         std::size_t expected;
     };
-    for (const Case c : {Case{-1, -1, 9}, Case{2, -1, 7}, Case{2, 3, 3}, Case{0, 1, 1}, Case{20, -1, 0}}) {
+    for (const Case c :
+        { Case { -1, -1, 9 }, Case { 2, -1, 7 }, Case { 2, 3, 3 }, Case { 0, 1, 1 }, Case { 20, -1, 0 } }) {
         TCrashWalkParams params;
         params.firstLevel = c.firstLevel;
         params.maxEntries = c.maxEntries;
@@ -230,7 +235,7 @@ TEST(CrashStackWalk, ScanStopsAtTheByteAndEntryLimits)
 {
     // 200 KiB of return addresses: only the first 102400 bytes are scanned, and the list stops
     // growing once it holds more than 1024 entries.
-    const std::uint64_t sites[2] = {addr(crash_fixture_after_ffd2), addr(crash_fixture_after_r10)};
+    const std::uint64_t sites[2] = { addr(crash_fixture_after_ffd2), addr(crash_fixture_after_r10) };
     std::vector<std::uint64_t> big(200 * 1024 / 8);
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = sites[i % 2];
@@ -242,7 +247,7 @@ TEST(CrashStackWalk, ScanStopsAtTheByteAndEntryLimits)
 
     std::vector<std::uint64_t> sparse(200 * 1024 / 8, 0);
     sparse[MaxStackScanBytes / 8 - 1] = sites[0]; // last value inside the limit
-    sparse[MaxStackScanBytes / 8] = sites[1];     // first value beyond it
+    sparse[MaxStackScanBytes / 8] = sites[1]; // first value beyond it
     TCrashStackList list2;
     CrashWalkStackCopy(list2, 0, sparse.data(), sparse.size() * 8, params);
     ASSERT_EQ(list2.count(), 1u);
@@ -255,7 +260,7 @@ TEST(CrashStackWalk, UnreadableStackIsSkippedWithoutFault)
     TCrashStackList list;
     CrashWalkStack(list, 0, 0x1000, 0x1000 + 4096);
     EXPECT_EQ(list.count(), 0u);
-    std::uint64_t stack[4] = {0, addr(crash_fixture_after_ffd2), 0, 0};
+    std::uint64_t stack[4] = { 0, addr(crash_fixture_after_ffd2), 0, 0 };
     TCrashStackList list2;
     CrashWalkStack(list2, 0, addr(stack), addr(stack) + sizeof stack);
     ASSERT_EQ(list2.count(), 1u);
@@ -274,7 +279,7 @@ TEST(CrashStackWalk, WalksAnotherThreadsStackRange)
 
 TEST(CrashStackWalk, NewListHoldsTheWalk)
 {
-    std::uint64_t stack[2] = {addr(crash_fixture_after_ffd2), 0};
+    std::uint64_t stack[2] = { addr(crash_fixture_after_ffd2), 0 };
     auto list = CrashWalkStackNew(addr(crash_fixture_target), addr(stack), addr(stack) + sizeof stack);
     ASSERT_EQ(list->count(), 2u);
     EXPECT_TRUE((*list)[0].groupStart);
@@ -290,10 +295,10 @@ TEST(CrashStackWalk, HiddenUnitsShowOnlyTheirModuleUnlessAnInternalFailureIsRepo
         std::uint8_t kind;
     };
     const Case cases[] = {
-        {{}, false, StackKindLine},
-        {{"stackwalktest.cpp"}, false, StackKindModule}, // names compare without case
-        {{"StackWalkTest.cpp"}, true, StackKindLine},
-        {{"Other.cpp"}, false, StackKindLine},
+        { {}, false, StackKindLine },
+        { { "stackwalktest.cpp" }, false, StackKindModule }, // names compare without case
+        { { "StackWalkTest.cpp" }, true, StackKindLine },
+        { { "Other.cpp" }, false, StackKindLine },
     };
     for (const Case &c : cases) {
         CrashSetHiddenUnits(c.hidden);

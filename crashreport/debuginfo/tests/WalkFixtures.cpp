@@ -1,8 +1,7 @@
 // Call instructions that are never executed: their return addresses are planted into
 // crafted stack buffers by the walk tests.
 
-asm(
-    "    .text\n"
+asm("    .text\n"
     "    .globl crash_fixture_code_start\n"
     "    .type crash_fixture_code_start, @function\n"
     "crash_fixture_code_start:\n"
@@ -75,5 +74,4 @@ asm(
     "    .p2align 3\n"
     "crash_fixture_slot:\n"
     "    .quad crash_fixture_target\n"
-    "    .text\n"
-);
+    "    .text\n");
