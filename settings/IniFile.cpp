@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 #include <limits>
 #include <optional>
 
@@ -43,6 +45,36 @@ IniDocument readDocumentForWrite(const QString &path)
     return IniDocument::parse(bytes);
 }
 
+// What identifies one version of the file on disk: our own writes replace the file, so
+// they always change the inode; another program's edit changes size or time.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+
+    static FileStamp of(const QString &path)
+    {
+        FileStamp stamp;
+        struct stat info {};
+        if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+            return stamp;
+        stamp.exists = true;
+        stamp.device = info.st_dev;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+        stamp.modified = info.st_mtim;
+        return stamp;
+    }
+
+    bool operator==(const FileStamp &other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size
+            && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
 } // namespace
 
 struct IniFile::Impl {
@@ -51,8 +83,22 @@ struct IniFile::Impl {
     // The document of an open batch, loaded by its first change.
     std::optional<IniDocument> pending;
     bool pendingChanged = false;
+    // The last document read from disk, reused while the file is unchanged, so a run of
+    // reads (thirty list labels, fifteen keys of a set) parses the file once.
+    mutable std::optional<IniDocument> cached;
+    mutable FileStamp cachedStamp;
 
-    IniDocument current() const { return pending ? *pending : readDocument(path); }
+    const IniDocument &current() const
+    {
+        if (pending)
+            return *pending;
+        const FileStamp stamp = FileStamp::of(path);
+        if (!cached || !(stamp == cachedStamp)) {
+            cached = stamp.exists ? readDocument(path) : IniDocument();
+            cachedStamp = stamp;
+        }
+        return *cached;
+    }
 
     // apply returns whether it changed the document.
     template<typename Change>
