@@ -303,49 +303,72 @@ TEST(CrashDebugSources, Td32GivesUnitClassProcedureAndLine)
     expectRobustAgainstDamage<TCRDebugInfoTD32>(td32Fixture(true));
 }
 
-// A real module with a map file beside it: the resolver asks the map before the symbols.
-TEST(CrashDebugSources, ResolverUsesTheMapFileBesideAModule)
+// Real modules with a debug file beside them: the resolver asks that file before the symbols.
+TEST(CrashDebugSources, ResolverUsesTheDebugFileBesideAModule)
 {
     const fs::path dir = fs::temp_directory_path() / ("crash_sources_" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    // A copy of a system library without debug information of its own.
+    // Copies of a system library without debug information of its own.
     void *probe = dlopen("libz.so.1", RTLD_NOW);
     ASSERT_NE(probe, nullptr);
     link_map *lm = nullptr;
     ASSERT_EQ(dlinfo(probe, RTLD_DI_LINKMAP, &lm), 0);
-    const fs::path copy = dir / "libcrashfixture.so";
-    fs::copy_file(lm->l_name, copy, fs::copy_options::overwrite_existing);
-    dlclose(probe);
-    {
-        std::ofstream(dir / "libcrashfixture.map") << MapText;
+    const std::string original = lm->l_name;
+    struct Case {
+        const char *name, *ext;
+        std::string content;
+        TCrashDebugSourceKind kind;
+        TCrashLocationSource source;
+        std::uint64_t address;
+        const char *cls, *proc;
+        std::uint32_t line;
+    };
+    const Case cases[] = {
+        { "libcrashmap", ".map", MapText, TCrashDebugSourceKind::MapFile, TCrashLocationSource::MapFile,
+            0x115, "TForm1", "Button1Click", 21 },
+        { "libcrashjdbg", ".jdbg", jdbgFixture(), TCrashDebugSourceKind::Jdbg, TCrashLocationSource::Jdbg,
+            0x115, "TForm1", "Button1Click", 21 },
+        { "libcrashtds", ".tds", td32Fixture(false), TCrashDebugSourceKind::TD32, TCrashLocationSource::TD32,
+            0x195, "TForm1", "DoWork", 41 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.ext);
+        const fs::path copy = dir / (std::string(c.name) + ".so");
+        fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
+        {
+            std::ofstream(dir / (std::string(c.name) + c.ext), std::ios::binary) << c.content;
+        }
+        void *handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr);
+        TCrashModulesList::instance().refresh();
+        TCrashModulePtr module;
+        for (const auto &m : TCrashModulesList::instance().snapshot())
+            if (m->fileName == copy.string())
+                module = m;
+        ASSERT_TRUE(module);
+        EXPECT_EQ(module->debugSourceKind, c.kind);
+        TCrashStackEntry entry;
+        CrashResolveAddress(module->loadBias + module->codeOffset + c.address, 1, entry);
+        EXPECT_EQ(entry.kind, StackKindLine);
+        EXPECT_EQ(entry.source, c.source);
+        EXPECT_EQ(entry.unitName, "Main.pas");
+        EXPECT_EQ(entry.className, c.cls);
+        EXPECT_EQ(entry.procedureName, c.proc);
+        EXPECT_EQ(entry.line, c.line);
+        // Where the debug file knows nothing, the module's own symbols still name the procedure.
+        if (c.kind == TCrashDebugSourceKind::TD32) {
+            const TCrashFunction *exported = nullptr;
+            for (const auto &f : module->functions.items())
+                if (f.offset > module->codeOffset + 0x400 && f.size > 0 && !exported)
+                    exported = &f;
+            ASSERT_NE(exported, nullptr);
+            CrashResolveAddress(module->loadBias + exported->offset, 1, entry);
+            EXPECT_EQ(entry.kind, StackKindProcedure);
+            EXPECT_EQ(entry.procedureName, exported->name);
+        }
+        dlclose(handle);
     }
-    void *handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr);
-    TCrashModulesList::instance().refresh();
-    TCrashModulePtr module;
-    for (const auto &m : TCrashModulesList::instance().snapshot())
-        if (m->fileName == copy.string())
-            module = m;
-    ASSERT_TRUE(module);
-    EXPECT_EQ(module->debugSourceKind, TCrashDebugSourceKind::MapFile);
-    TCrashStackEntry entry;
-    CrashResolveAddress(module->loadBias + module->codeOffset + 0x115, 1, entry);
-    EXPECT_EQ(entry.kind, StackKindLine);
-    EXPECT_EQ(entry.source, TCrashLocationSource::MapFile);
-    EXPECT_EQ(entry.unitName, "Main.pas");
-    EXPECT_EQ(entry.className, "TForm1");
-    EXPECT_EQ(entry.procedureName, "Button1Click");
-    EXPECT_EQ(entry.line, 21u);
-    // Outside the map's segments the module's own symbols still name the procedure.
-    const TCrashFunction *exported = nullptr;
-    for (const auto &f : module->functions.items())
-        if (f.offset > module->codeOffset + 0x400 && f.size > 0)
-            exported = exported ? exported : &f;
-    ASSERT_NE(exported, nullptr);
-    CrashResolveAddress(module->loadBias + exported->offset, 1, entry);
-    EXPECT_EQ(entry.kind, StackKindProcedure);
-    EXPECT_EQ(entry.procedureName, exported->name);
-    dlclose(handle);
+    dlclose(probe);
     std::error_code ec;
     fs::remove_all(dir, ec);
 }
