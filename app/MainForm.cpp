@@ -2,6 +2,7 @@
 
 #include "EquationSet.h"
 #include "GeneralSettings.h"
+#include "HelpOpener.h"
 #include "IniFile.h"
 #include "LanguageSelectionForm.h"
 #include "RadioGroup.h"
@@ -108,6 +109,16 @@ void TMainForm::connectHandlers()
     connect(SaveVelocitySettingsButton, &QPushButton::clicked, this,
         Guarded([this] { SaveVelocitySettingsButtonClick(); }));
 
+    connect(ConfigListBox, &TListBox::Click, this, Guarded([this] { ConfigListBoxClick(); }));
+    // Key filters of Boundary1Edit and Boundary3Edit, and the check on leaving any boundary field.
+    for (QLineEdit *field : { Boundary1Edit, Boundary2Edit, Boundary3Edit })
+        field->installEventFilter(this);
+    connect(delbutton, &QPushButton::clicked, this, Guarded([this] { delbuttonClick(); }));
+    connect(DeleteEntry1, &QAction::triggered, this, Guarded([this] { DeleteEntry1Click(); }));
+    connect(PrintListButton, &QPushButton::clicked, this, Guarded([this] { PrintListButtonClick(); }));
+    connect(OnlineHelpMenuItem, &QAction::triggered, this, Guarded([this] { OnlineHelpMenuItemClick(); }));
+    connect(InfoMenuItem, &QAction::triggered, this, Guarded([this] { InfoMenuItemClick(); }));
+
     // The pop-up menu acts on the selected entry, which is the set shown in the editor:
     // a right click opens it without selecting the entry under the mouse.
     ConfigListBox->viewport()->installEventFilter(this);
@@ -117,6 +128,10 @@ void TMainForm::connectHandlers()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_dropMousePress && dropMousePressEvent(event))
+        return true;
+    if (watched == Boundary1Edit || watched == Boundary2Edit || watched == Boundary3Edit)
+        return boundaryFieldEvent(static_cast<QLineEdit *>(watched), event);
     if (watched == ConfigListBox->viewport()) {
         const QEvent::Type type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ListBox.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -11,7 +13,6 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPushButton;
 class QTabWidget;
@@ -21,6 +22,7 @@ class TRadioGroup;
 
 namespace vetu
 {
+class HelpOpener;
 class IniFile;
 struct EquationSet;
 struct GeneralSettingsSelection;
@@ -37,6 +39,10 @@ enum class EquationField;
 //   MainFormLifecycle.cpp        start-up, translation and closing
 //   MainFormGeneralSettings.cpp  loading and saving the general settings
 //   MainFormEquationSets.cpp     list, loading, saving and validating equation sets
+//   MainFormEditor.cpp           choosing a set in the list, the boundary fields' checks and keys
+//   MainFormDeletion.cpp         deleting a set
+//   MainFormPrinting.cpp         printing the list of sets
+//   MainFormHelp.cpp             online help and the Info dialog
 // Controls are public members named after their objectName, as are the window's state
 // fields, so that every part of the window (and the tests) address them by name.
 class TMainForm : public QMainWindow
@@ -106,7 +112,7 @@ public:
 
     // Velocity Measuring page.
     QLabel *Label1 = nullptr;
-    QListWidget *ConfigListBox = nullptr;
+    TListBox *ConfigListBox = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *DeleteEntry1 = nullptr;
     QGroupBox *GroupBox3 = nullptr;
@@ -167,17 +173,27 @@ public:
     vetu::EquationSet EditorEquationSet() const;
     QLineEdit *EditorField(vetu::EquationField field) const;
 
-    // Further handlers of the window. Each is defined, and connected to its control, in
-    // the file named beside it when that part of the window is added.
-    void ConfigListBoxClick(); // MainFormEditor.cpp
-    void NameEditExit(QLineEdit *Sender); // MainFormEditor.cpp
-    bool Boundary1EditKeyDown(int &Key); // MainFormEditor.cpp
-    bool Boundary3EditKeyDown(int &Key); // MainFormEditor.cpp
-    void delbuttonClick(); // MainFormDeletion.cpp
-    void DeleteEntry1Click(); // MainFormDeletion.cpp
-    void PrintListButtonClick(); // MainFormPrinting.cpp
-    void OnlineHelpMenuItemClick(); // MainFormHelp.cpp
-    void InfoMenuItemClick(); // MainFormHelp.cpp
+    // Choosing a set, and the boundary fields (MainFormEditor.cpp).
+    void ConfigListBoxClick();
+    void NameEditExit(QLineEdit *Sender);
+    // Key-down filters of Boundary1Edit and Boundary3Edit: Key is the toolkit's key code of
+    // a key press; when the field must not act on it, Key becomes 0 and the result is true.
+    // The characters the key produces reach the field regardless.
+    bool Boundary1EditKeyDown(int &Key);
+    bool Boundary3EditKeyDown(int &Key);
+
+    // Deletion (MainFormDeletion.cpp).
+    void delbuttonClick();
+    void DeleteEntry1Click();
+
+    // Printing (MainFormPrinting.cpp).
+    void PrintListButtonClick();
+
+    // Help menu (MainFormHelp.cpp).
+    void OnlineHelpMenuItemClick();
+    void InfoMenuItemClick();
+    // What opens the help file; nullptr restores the desktop's. Not owned.
+    void setHelpOpener(vetu::HelpOpener *opener);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -192,7 +208,18 @@ private:
     vetu::GeneralSettingsSelection selectedGeneralSettings() const;
     void selectGeneralSettings(const vetu::GeneralSettingsSelection &selection);
     void updateBuzzerVolumeEnabled();
+    // The check on leaving a boundary field; true when it failed (message shown, focus moved).
+    bool refuseBadBoundaries();
+    // The boundary fields' key filters and exit check; true when the event is consumed.
+    bool boundaryFieldEvent(QLineEdit *field, QEvent *event);
+    // After a failed exit check caused by a mouse press: that press is dropped.
+    void dropPendingMousePress();
+    bool dropMousePressEvent(QEvent *event);
 
     bool m_formShowDone = false;
     bool m_formClosed = false;
+    bool m_boundaryCheckRunning = false;
+    bool m_dropMousePress = false;
+    std::unique_ptr<vetu::HelpOpener> m_desktopHelpOpener;
+    vetu::HelpOpener *m_helpOpener = nullptr;
 };

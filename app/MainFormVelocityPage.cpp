@@ -55,7 +55,7 @@ void TMainForm::buildVelocityPage()
 
     Label1
         = makeLabel(page, QStringLiteral("Label1"), 40, QStringLiteral("Equation Sets:"), { 8, 6, 257, 16 });
-    ConfigListBox = new QListWidget(page);
+    ConfigListBox = new TListBox(page);
     ConfigListBox->setObjectName(QStringLiteral("ConfigListBox"));
     ConfigListBox->setGeometry(8, 24, 257, 441);
     for (int n = 1; n <= vetu::EquationSetCount; ++n)
