@@ -89,11 +89,11 @@ struct RealisticInput {
         input.computer.name = "field-laptop";
         input.computer.totalMemory = 16ull << 30;
         for (int i = 0; i < 21; ++i)
-            input.assembler.push_back(AssemblerLine { input.exception.address - 40 + std::uint64_t(i) * 4,
-                                                      "mov rax, qword ptr [rbx + " + std::to_string(i * 8) + "]", i == 10,
-                                                      "SourceFile0.cpp", "TClass0.procedureNumber0", std::uint32_t(100 + i / 5), 3 });
-        input.registers = CpuRegisters {};
-        input.stackDump.assign(64, 0x41);
+            input.assembler.push_back(TCrashAsmInstruction { input.exception.address - 40 + std::uint64_t(i) * 4,
+                                                            "mov rax, qword ptr [rbx + " + std::to_string(i * 8) + "]", i == 10,
+                                                            "SourceFile0.cpp", "TClass0.procedureNumber0", std::uint32_t(100 + i / 5), 3 });
+        input.registers.valid = true;
+        input.stackDump.assign(128, 0x41);
         input.memoryDump.assign(256, 0x90);
     }
 };

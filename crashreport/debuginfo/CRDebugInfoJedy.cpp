@@ -92,17 +92,13 @@ std::string TCRDebugInfoJedy::packWord(const std::string &text)
 TCRDebugInfoJedy::TCRDebugInfoJedy(std::string data)
     : m_data(std::move(data))
 {
-    try {
-        m_valid = parse();
-    } catch (...) {
-        m_valid = false;
-    }
-    if (!m_valid) {
-        m_units.clear();
-        m_sources.clear();
-        m_symbols.clear();
-        m_lines.clear();
-    }
+    m_valid = CrashParseOrClear([&] { return parse(); },
+        [this] {
+            m_units.clear();
+            m_sources.clear();
+            m_symbols.clear();
+            m_lines.clear();
+        });
 }
 
 bool TCRDebugInfoJedy::readStream(

@@ -84,16 +84,12 @@ namespace
 
 TCRDebugInfoMap::TCRDebugInfoMap(const std::string &text)
 {
-    try {
-        m_valid = parse(text);
-    } catch (...) {
-        m_valid = false;
-    }
-    if (!m_valid) {
-        m_segments.clear();
-        m_publics.clear();
-        m_lines.clear();
-    }
+    m_valid = CrashParseOrClear([&] { return parse(text); },
+        [this] {
+            m_segments.clear();
+            m_publics.clear();
+            m_lines.clear();
+        });
 }
 
 bool TCRDebugInfoMap::parse(const std::string &text)

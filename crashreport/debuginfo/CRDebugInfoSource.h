@@ -35,6 +35,21 @@ public:
     virtual bool valid() const = 0;
 };
 
+// Runs a reader's parse. A damaged table (parse gives false or throws) gives false and empties
+// the reader's tables through clear, so that the reader answers nothing.
+template <typename Parse, typename Clear> bool CrashParseOrClear(Parse &&parse, Clear &&clear)
+{
+    bool valid = false;
+    try {
+        valid = parse();
+    } catch (...) {
+        valid = false;
+    }
+    if (!valid)
+        clear();
+    return valid;
+}
+
 // Opens the debug source found beside a module file ("<name>.map", "<name>.jdbg",
 // "<name>.tds", with the extension replaced or appended); nullptr when there is none.
 std::shared_ptr<TCRDebugInfoSource> CrashOpenDebugSourceBeside(

@@ -66,16 +66,12 @@ namespace
 TCRDebugInfoTD32::TCRDebugInfoTD32(std::string data)
     : m_data(std::move(data))
 {
-    try {
-        m_valid = parse();
-    } catch (...) {
-        m_valid = false;
-    }
-    if (!m_valid) {
-        m_modules.clear();
-        m_symbols.clear();
-        m_sources.clear();
-    }
+    m_valid = CrashParseOrClear([&] { return parse(); },
+        [this] {
+            m_modules.clear();
+            m_symbols.clear();
+            m_sources.clear();
+        });
     m_data.clear(); // everything needed has been copied out
     m_data.shrink_to_fit();
 }

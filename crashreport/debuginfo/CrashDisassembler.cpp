@@ -7,7 +7,6 @@
 #include <ucontext.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 namespace crashreport
@@ -18,13 +17,6 @@ namespace
 
     constexpr std::size_t Window = 70;
     constexpr int InstructionsEachSide = 10;
-
-    std::string hex16(std::uint64_t v)
-    {
-        char buf[20];
-        std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(v));
-        return buf;
-    }
 
     struct Capstone {
         csh handle = 0;
@@ -192,51 +184,6 @@ std::vector<TCrashAsmInstruction> CrashDisassembleAround(std::uint64_t address, 
     return result;
 }
 
-std::vector<std::string> CrashAssemblerLines(const std::vector<TCrashAsmInstruction> &instructions)
-{
-    // Split instruction and comment so the comments can be aligned.
-    std::size_t width = 0;
-    for (const TCrashAsmInstruction &i : instructions) {
-        const std::size_t semi = i.instruction.find(" ; ");
-        width = std::max(width, semi == std::string::npos ? i.instruction.size() : semi);
-    }
-    std::vector<std::string> lines;
-    bool firstBlock = true;
-    std::string lastPosition;
-    for (const TCrashAsmInstruction &i : instructions) {
-        std::string position;
-        if (!i.unitName.empty() || !i.procedureName.empty()) {
-            position = i.unitName;
-            if (!i.procedureName.empty())
-                position += (position.empty() ? "" : " ") + i.procedureName;
-            position
-                += " (Line=" + std::to_string(i.line) + " - Offset=" + std::to_string(i.lineOffset) + ")";
-        }
-        if (!position.empty() && position != lastPosition) {
-            if (!firstBlock)
-                lines.push_back(";");
-            lines.push_back("; " + position);
-            lines.push_back("; " + std::string(position.size(), '-'));
-            firstBlock = false;
-        }
-        lastPosition = position;
-        std::string text = i.instruction, comment;
-        if (const std::size_t semi = text.find(" ; "); semi != std::string::npos) {
-            comment = text.substr(semi + 3);
-            text.resize(semi);
-        }
-        if (i.isException)
-            comment = comment.empty() ? "<-- EXCEPTION" : comment + "  <-- EXCEPTION";
-        std::string line = hex16(i.address) + "  " + text;
-        if (!comment.empty()) {
-            line += std::string(width + 2 - text.size(), ' ');
-            line += "; " + comment;
-        }
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
 TCrashCpuContext CrashContextFromUcontext(const void *ucontext)
 {
     TCrashCpuContext c;
@@ -272,59 +219,6 @@ std::vector<std::uint8_t> CrashReadDump(std::uint64_t address, std::size_t size)
     if (!TCrashMemory::read(address, out.data(), size))
         out.clear();
     return out;
-}
-
-std::vector<std::string> CrashCpuLines(
-    const TCrashCpuContext &c, std::uint64_t exceptionAddress, const TCrashCpuTitles &titles)
-{
-    auto reg = [&](std::uint64_t v) { return c.valid ? hex16(v) : std::string(16, '?'); };
-    auto pair = [&](const char *a, std::uint64_t va, const char *b, std::uint64_t vb) {
-        return std::string(a) + ": " + reg(va) + "   " + b + ": " + reg(vb);
-    };
-    std::vector<std::string> lines;
-    lines.push_back(titles.registers + ":");
-    lines.push_back(std::string(45, '-'));
-    lines.push_back(pair("RAX", c.rax, "RDI", c.rdi));
-    lines.push_back(pair("RBX", c.rbx, "RSI", c.rsi));
-    lines.push_back(pair("RCX", c.rcx, "RSP", c.rsp));
-    lines.push_back(pair("RDX", c.rdx, "RIP", c.rip));
-    lines.push_back("");
-    lines.push_back(pair("R8 ", c.r8, "R12", c.r12));
-    lines.push_back(pair("R9 ", c.r9, "R13", c.r13));
-    lines.push_back(pair("R10", c.r10, "R14", c.r14));
-    lines.push_back(pair("R11", c.r11, "R15", c.r15));
-    lines.push_back("");
-    // A dump line: "stack: value   memory: 16 bytes  16 characters".
-    constexpr std::size_t stackWidth = 16 + 2 + 16;
-    constexpr std::size_t memoryWidth = 16 + 2 + 16 * 3 + 1 + 16;
-    std::string stackTitle = titles.stack + ":";
-    if (stackTitle.size() < stackWidth + 3)
-        stackTitle.resize(stackWidth + 3, ' ');
-    lines.push_back(stackTitle + titles.memoryDump + ":");
-    lines.push_back(std::string(stackWidth, '-') + "   " + std::string(memoryWidth, '-'));
-    const std::uint64_t sp = c.valid ? c.rsp : 0;
-    const std::vector<std::uint8_t> stack = sp ? CrashReadDump(sp, 16 * 8) : std::vector<std::uint8_t> {};
-    const std::vector<std::uint8_t> memory
-        = exceptionAddress ? CrashReadDump(exceptionAddress, 256) : std::vector<std::uint8_t> {};
-    if (stack.size() != 16 * 8 || memory.size() != 256)
-        return lines;
-    for (int k = 0; k < 16; ++k) {
-        std::uint64_t value = 0;
-        for (int b = 7; b >= 0; --b)
-            value = (value << 8) | stack[static_cast<std::size_t>(8 * k + b)];
-        std::string line = hex16(sp + 8 * static_cast<std::uint64_t>(k)) + ": " + hex16(value) + "   "
-            + hex16(exceptionAddress + 16 * static_cast<std::uint64_t>(k)) + ":";
-        std::string chars;
-        for (int b = 0; b < 16; ++b) {
-            const std::uint8_t byte = memory[static_cast<std::size_t>(16 * k + b)];
-            char hx[4];
-            std::snprintf(hx, sizeof hx, " %02X", byte);
-            line += hx;
-            chars += byte >= 32 && byte <= 126 ? static_cast<char>(byte) : '.';
-        }
-        lines.push_back(line + " " + chars);
-    }
-    return lines;
 }
 
 } // namespace crashreport

@@ -1,7 +1,7 @@
 #pragma once
-// The code around an exception address, decoded with Capstone (x86-64, Intel syntax), for
-// the report's assembler section; and the register context and memory dumps of its CPU
-// section.
+// The code around an exception address, decoded with Capstone (x86-64, Intel syntax), and
+// the register context and memory dumps of an exception: the values of the report's assembler
+// and CPU sections (the report formats them).
 
 #include <cstdint>
 #include <string>
@@ -28,11 +28,6 @@ struct TCrashAsmInstruction {
 std::vector<TCrashAsmInstruction> CrashDisassembleAround(
     std::uint64_t exceptionAddress, bool withSourcePositions = true);
 
-// The assembler section's lines (without the title): "address  instruction", the source
-// comment blocks where the position changes, "<-- EXCEPTION" on the exception line, and
-// comments aligned two columns right of the longest instruction.
-std::vector<std::string> CrashAssemblerLines(const std::vector<TCrashAsmInstruction> &instructions);
-
 // The 64-bit registers of an exception context.
 struct TCrashCpuContext {
     bool valid = false;
@@ -42,20 +37,6 @@ struct TCrashCpuContext {
 
 // From a ucontext_t* of a signal handler.
 TCrashCpuContext CrashContextFromUcontext(const void *ucontext);
-
-struct TCrashCpuTitles {
-    std::string registers = "Registers";
-    std::string stack = "Stack";
-    std::string memoryDump = "Memory Dump";
-};
-
-// The CPU section's lines: the registers title and dash line, RAX..RIP in two columns,
-// an empty line, R8..R15 in the same form, an empty line, the stack and memory-dump titles
-// with their dash line, and 16 dump lines (stack: 64-bit values from the stack pointer;
-// memory: 16 bytes a line from the exception address), dumped only when 128 bytes of stack
-// and 256 bytes of memory are readable. Registers show "????????????????" without a context.
-std::vector<std::string> CrashCpuLines(
-    const TCrashCpuContext &context, std::uint64_t exceptionAddress, const TCrashCpuTitles &titles = {});
 
 // Reads a dump without faulting; empty when not all bytes are readable.
 std::vector<std::uint8_t> CrashReadDump(std::uint64_t address, std::size_t size);

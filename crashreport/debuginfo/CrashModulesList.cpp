@@ -3,6 +3,7 @@
 #include "CRDebugInfoSource.h"
 #include "CrashDataBlock.h"
 #include "CrashElfFile.h"
+#include "CrashFileNames.h"
 #include "CrashLineTable.h"
 
 #include <link.h>
@@ -88,31 +89,6 @@ namespace
         return st.st_mtime;
     }
 
-    bool isDigits(std::string_view s)
-    {
-        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-    }
-
-    // "libfoo.so.6.4.2" -> "6.4.2"; "" when the name carries no version.
-    std::string versionFromName(const std::string &path)
-    {
-        const std::string base = path.substr(path.find_last_of('/') + 1);
-        const std::size_t so = base.rfind(".so.");
-        if (so == std::string::npos)
-            return {};
-        const std::string v = base.substr(so + 4);
-        std::size_t p = 0;
-        while (p <= v.size()) {
-            std::size_t dot = v.find('.', p);
-            if (dot == std::string::npos)
-                dot = v.size();
-            if (!isDigits(std::string_view(v).substr(p, dot - p)))
-                return {};
-            p = dot + 1;
-        }
-        return v;
-    }
-
     std::shared_ptr<TCrashModule> makeModule(const LoadedModule &lm, bool isMain)
     {
         auto m = std::make_shared<TCrashModule>();
@@ -127,9 +103,10 @@ namespace
             m->version = TCrashModulesList::programVersion();
         } else {
             char real[PATH_MAX];
-            m->version = versionFromName(::realpath(lm.name.c_str(), real) ? std::string(real) : lm.name);
+            m->version
+                = CrashVersionFromFileName(::realpath(lm.name.c_str(), real) ? std::string(real) : lm.name);
             if (m->version.empty())
-                m->version = versionFromName(lm.name);
+                m->version = CrashVersionFromFileName(lm.name);
         }
         if (lm.name.empty() || lm.name.front() != '/')
             return m; // the vDSO and the like: no file to read
@@ -195,15 +172,12 @@ const TCrashFunction *TCrashFunctionsList::findNearest(std::uint64_t offset) con
 
 std::string TCrashModule::baseName() const
 {
-    return fileName.substr(fileName.find_last_of('/') + 1);
+    return CrashFileBaseName(fileName);
 }
 
 std::string TCrashModule::folder() const
 {
-    const std::size_t slash = fileName.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : fileName.substr(0, slash);
+    return CrashFileFolder(fileName);
 }
 
 TCrashModulesList &TCrashModulesList::instance()

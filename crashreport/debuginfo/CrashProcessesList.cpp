@@ -1,5 +1,7 @@
 #include "CrashProcessesList.h"
 
+#include "CrashFileNames.h"
+
 #include <dirent.h>
 #include <sched.h>
 #include <unistd.h>
@@ -26,19 +28,6 @@ namespace
         return s;
     }
 
-    std::string versionOf(const std::string &path)
-    {
-        const std::string base = path.substr(path.find_last_of('/') + 1);
-        const std::size_t so = base.rfind(".so.");
-        if (so == std::string::npos)
-            return {};
-        const std::string v = base.substr(so + 4);
-        return !v.empty()
-                && std::all_of(v.begin(), v.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; })
-            ? v
-            : std::string();
-    }
-
 } // namespace
 
 const char *CrashPriorityClassName(TCrashPriorityClass p)
@@ -63,15 +52,12 @@ const char *CrashPriorityClassName(TCrashPriorityClass p)
 
 std::string TCrashProcess::baseName() const
 {
-    return fileName.substr(fileName.find_last_of('/') + 1);
+    return CrashFileBaseName(fileName);
 }
 
 std::string TCrashProcess::folder() const
 {
-    const std::size_t slash = fileName.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : fileName.substr(0, slash);
+    return CrashFileFolder(fileName);
 }
 
 void TCrashProcessesList::refresh(const std::string &procRoot)
@@ -139,7 +125,7 @@ void TCrashProcessesList::refresh(const std::string &procRoot)
             cmd = cmd.substr(0, cmd.find('\0'));
             p.fileName = cmd.empty() ? p.description : cmd;
         }
-        p.version = versionOf(p.fileName);
+        p.version = CrashVersionFromFileName(p.fileName);
         m_items.push_back(std::move(p));
     }
     ::closedir(dir);

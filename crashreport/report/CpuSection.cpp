@@ -9,13 +9,24 @@ namespace crashreport {
 
 namespace {
 constexpr const char *ExceptionMark = "<-- EXCEPTION";
+constexpr int AddressDigits = 16;
+// "RAX: 0000000000000001   RDI: 0000000000000006"
+constexpr std::size_t RegisterLineWidth = 3 + 2 + AddressDigits + 3 + 3 + 2 + AddressDigits;
+// "address: value" and "address:  XX XX ... XX characters"
+constexpr std::size_t StackColumnWidth = AddressDigits + 2 + AddressDigits;
+constexpr std::size_t MemoryColumnWidth = AddressDigits + 2 + 16 * 3 + 1 + 16;
 
-std::string positionText(const AssemblerLine &l)
+std::string positionText(const TCrashAsmInstruction &i)
 {
-    std::string where = l.unitName;
-    if (!l.procedureName.empty())
-        where += (where.empty() ? "" : ".") + l.procedureName;
-    return where + " (Line=" + std::to_string(l.line) + " - Offset=" + std::to_string(l.lineOffset) + ")";
+    std::string where = i.unitName;
+    if (!i.procedureName.empty())
+        where += (where.empty() ? "" : " ") + i.procedureName;
+    return where + " (Line=" + std::to_string(i.line) + " - Offset=" + std::to_string(i.lineOffset) + ")";
+}
+
+bool hasPosition(const TCrashAsmInstruction &i)
+{
+    return !i.unitName.empty() || !i.procedureName.empty() || i.line != 0;
 }
 } // namespace
 
@@ -25,7 +36,7 @@ std::string assemblerTitle(const ReportTexts &texts)
     return title + ":\r\n" + std::string(utf8Length(title) + 1, '-') + "\r\n";
 }
 
-std::string assemblerSection(const std::vector<AssemblerLine> &lines, const ReportTexts &texts)
+std::string assemblerSection(const std::vector<TCrashAsmInstruction> &instructions, const ReportTexts &texts)
 {
     struct Out {
         std::string code;    // address and instruction without its comment
@@ -37,9 +48,9 @@ std::string assemblerSection(const std::vector<AssemblerLine> &lines, const Repo
     std::size_t codeWidth = 0;
     bool anyBlock = false;
     std::string lastPosition;
-    for (const AssemblerLine &l : lines) {
-        if (!l.unitName.empty() || !l.procedureName.empty() || l.line != 0) {
-            const std::string pos = positionText(l);
+    for (const TCrashAsmInstruction &i : instructions) {
+        if (hasPosition(i)) {
+            const std::string pos = positionText(i);
             if (pos != lastPosition) {
                 if (anyBlock)
                     outs.push_back(Out { ";", {}, false, true });
@@ -50,7 +61,7 @@ std::string assemblerSection(const std::vector<AssemblerLine> &lines, const Repo
             }
         }
         Out o;
-        std::string instruction = l.instruction;
+        std::string instruction = i.instruction;
         const std::size_t semicolon = instruction.find(';');
         if (semicolon != std::string::npos) {
             o.comment = instruction.substr(semicolon);
@@ -58,8 +69,8 @@ std::string assemblerSection(const std::vector<AssemblerLine> &lines, const Repo
             while (!instruction.empty() && instruction.back() == ' ')
                 instruction.pop_back();
         }
-        o.code = formatHex(l.address, 8) + "  " + instruction;
-        o.isException = l.isException;
+        o.code = formatHex(i.address, AddressDigits) + "  " + instruction;
+        o.isException = i.isException;
         codeWidth = std::max(codeWidth, utf8Length(o.code));
         outs.push_back(std::move(o));
     }
@@ -85,24 +96,35 @@ std::string registersTitle(const ReportTexts &texts)
 
 std::string cpuSection(const ReportInput &input, const ReportTexts &texts)
 {
-    auto reg = [&](std::uint64_t CpuRegisters::*field) {
-        return input.registers ? formatHex((*input.registers).*field, 8) : std::string("????    ");
+    const TCrashCpuContext &c = input.registers;
+    auto reg = [&](std::uint64_t value) {
+        return c.valid ? formatHex(value, AddressDigits) : padRight("????", AddressDigits);
     };
-    std::string out = texts.text(TextRegisters) + ":\r\n-----------------------------\r\n";
-    out += "EAX: " + reg(&CpuRegisters::eax) + "   EDI: " + reg(&CpuRegisters::edi) + "\r\n";
-    out += "EBX: " + reg(&CpuRegisters::ebx) + "   ESI: " + reg(&CpuRegisters::esi) + "\r\n";
-    out += "ECX: " + reg(&CpuRegisters::ecx) + "   ESP: " + reg(&CpuRegisters::esp) + "\r\n";
-    out += "EDX: " + reg(&CpuRegisters::edx) + "   EIP: " + reg(&CpuRegisters::eip) + "\r\n\r\n";
-    out += padRight(texts.text(TextStack) + ":", 21) + texts.text(TextMemoryDump) + ":\r\n";
-    out += "------------------   ---------------------------------------------------------------------------\r\n";
-    if (input.stackDump.size() < 64 || input.memoryDump.size() < 256)
+    auto pair = [&](const char *a, std::uint64_t va, const char *b, std::uint64_t vb) {
+        return std::string(a) + ": " + reg(va) + "   " + b + ": " + reg(vb) + "\r\n";
+    };
+    std::string out = texts.text(TextRegisters) + ":\r\n" + std::string(RegisterLineWidth, '-') + "\r\n";
+    out += pair("RAX", c.rax, "RDI", c.rdi);
+    out += pair("RBX", c.rbx, "RSI", c.rsi);
+    out += pair("RCX", c.rcx, "RSP", c.rsp);
+    out += pair("RDX", c.rdx, "RIP", c.rip);
+    out += "\r\n";
+    out += pair("R8 ", c.r8, "R12", c.r12);
+    out += pair("R9 ", c.r9, "R13", c.r13);
+    out += pair("R10", c.r10, "R14", c.r14);
+    out += pair("R11", c.r11, "R15", c.r15);
+    out += "\r\n";
+    out += padRight(texts.text(TextStack) + ":", StackColumnWidth + 3) + texts.text(TextMemoryDump) + ":\r\n";
+    out += std::string(StackColumnWidth, '-') + "   " + std::string(MemoryColumnWidth, '-') + "\r\n";
+    if (input.stackDump.size() < CpuStackDumpSize || input.memoryDump.size() < CpuMemoryDumpSize)
         return out;
-    for (int k = 0; k < 16; ++k) {
-        const std::uint8_t *s = input.stackDump.data() + 4 * k;
-        const std::uint32_t value = std::uint32_t(s[0]) | std::uint32_t(s[1]) << 8 | std::uint32_t(s[2]) << 16
-            | std::uint32_t(s[3]) << 24;
-        std::string line = formatHex(input.stackDumpAddress + 4 * std::uint64_t(k), 8) + ": " + formatHex(value, 8)
-            + "   " + formatHex(input.memoryDumpAddress + 16 * std::uint64_t(k), 8) + ": ";
+    for (std::size_t k = 0; k < 16; ++k) {
+        std::uint64_t value = 0;
+        for (std::size_t b = 8; b-- > 0;)
+            value = value << 8 | input.stackDump[8 * k + b];
+        std::string line = formatHex(input.stackDumpAddress + 8 * k, AddressDigits) + ": "
+            + formatHex(value, AddressDigits) + "   " + formatHex(input.memoryDumpAddress + 16 * k, AddressDigits)
+            + ": ";
         const std::uint8_t *m = input.memoryDump.data() + 16 * k;
         std::string chars;
         for (int b = 0; b < 16; ++b) {

@@ -204,7 +204,8 @@ void addCpu(TXMLItem *doc, const std::string &part)
             continue;
         }
         if (!inDump) {
-            // "EAX: 00000000   EDI: 00000000"; names are up to three characters.
+            // "RAX: 0000000000000001   RDI: 0000000000000006", "R8 : ...", and "????" padded to
+            // the value's width without a context; names are up to three characters.
             for (std::size_t pos = 0; pos < line.size();) {
                 const std::size_t colon = line.find(": ", pos);
                 if (colon == std::string::npos || colon == pos || colon - pos > 3)
@@ -215,7 +216,9 @@ void addCpu(TXMLItem *doc, const std::string &part)
                     end = line.size();
                 if (!name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string::npos)
                     registers->addAttribute(name, trim(line.substr(colon + 2, end - colon - 2)));
-                pos = end + 3;
+                pos = line.find_first_not_of(' ', end);
+                if (pos == std::string::npos)
+                    break;
             }
             continue;
         }

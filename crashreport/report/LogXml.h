@@ -13,7 +13,7 @@
 //       <Modules><Module Handle Name Description Version Size Modified Path/></Modules>
 //       <Processes><Process ID Name Description Version Memory Priority Threads Path/></Processes>
 //       <Assembler><Line>text</Line></Assembler>
-//       <Registers EAX=".." .../>
+//       <Registers RAX=".." ... R15=".."/>
 //       <Stack><Line Address=".." Value=".."/></Stack>
 //       <MemoryDump><Line Address=".." Bytes=".." Text=".."/></MemoryDump>
 

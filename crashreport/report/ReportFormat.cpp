@@ -86,25 +86,6 @@ std::string formatMegabytes(std::uint64_t bytes)
     return std::to_string(mb) + " Mb";
 }
 
-std::string normalizeLineBreaks(const std::string &text)
-{
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::size_t utf8Length(const std::string &text)
 {
     std::size_t n = 0;

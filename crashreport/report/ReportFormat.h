@@ -28,9 +28,6 @@ std::string formatHex(std::uint64_t value, int minDigits = 8);
 // Bytes as rounded megabytes with " Mb".
 std::string formatMegabytes(std::uint64_t bytes);
 
-// Every CR LF, lone CR and lone LF becomes CR LF.
-std::string normalizeLineBreaks(const std::string &text);
-
 // Number of characters of a UTF-8 text (continuation bytes do not count).
 std::size_t utf8Length(const std::string &text);
 

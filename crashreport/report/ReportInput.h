@@ -2,10 +2,12 @@
 // Everything one report is built from. The exception manager fills it from the exception state,
 // the walkers and the system sources; tests fill it with fixed values.
 
+#include "CrashDisassembler.h"
 #include "CrashModulesList.h"
 #include "CrashProcessesList.h"
 #include "CrashStackList.h"
 #include "ReportFields.h"
+#include "ReportItems.h"
 #include "ReportSources.h"
 
 #include <cstdint>
@@ -49,24 +51,6 @@ struct ExceptionValues {
     std::string note;
 };
 
-// One instruction of the assembler section, as the disassembler gives it.
-struct AssemblerLine {
-    std::uint64_t address = 0;
-    std::string instruction;  // may end with a "; comment"
-    bool isException = false; // the instruction at the exception address
-    // Source position of the instruction; a change of it gets a comment block.
-    std::string unitName;
-    std::string procedureName;
-    std::uint32_t line = 0;
-    std::uint32_t lineOffset = 0;
-};
-
-// The registers of the exception context, in the CPU section's order.
-struct CpuRegisters {
-    std::uint64_t eax = 0, ebx = 0, ecx = 0, edx = 0;
-    std::uint64_t esi = 0, edi = 0, esp = 0, eip = 0;
-};
-
 struct ReportOptions {
     TReportFields fields;
     std::uint8_t stackFlags = 15;
@@ -87,16 +71,12 @@ struct ReportInput {
     std::vector<TCrashModulePtr> modules;
     std::vector<TCrashProcess> processes;
 
-    std::vector<AssemblerLine> assembler;
-    // Ready-made lines from the disassembler (for example CrashAssemblerLines); when given they
-    // stand under the assembler title instead of lines made from `assembler`.
-    std::vector<std::string> assemblerLines;
-    // A ready-made CPU section, title included (for example CrashCpuLines with the 64-bit
-    // registers); when given it replaces the one made from `registers` and the dumps.
-    std::vector<std::string> cpuLines;
-    std::optional<CpuRegisters> registers;
-    // Raw dumps read by the capture side: 64 bytes from the stack pointer, 256 bytes from the
-    // exception address. Shorter dumps (unreadable memory) are not printed.
+    // The instructions around the exception address (CrashDisassembleAround).
+    std::vector<TCrashAsmInstruction> assembler;
+    // The registers of the exception context; not valid when there is none.
+    TCrashCpuContext registers;
+    // Raw dumps read by the capture side (fillCpuValues): 128 bytes from the stack pointer, 256
+    // bytes from the exception address. Shorter dumps (unreadable memory) are not printed.
     std::uint64_t stackDumpAddress = 0;
     std::vector<std::uint8_t> stackDump;
     std::uint64_t memoryDumpAddress = 0;
@@ -108,16 +88,9 @@ struct ReportInput {
 
 // The report and its parts. report == general + "\r\n" + callStack + modules + processes +
 // assembler + cpu (+ custom), the separators between the last parts being part of them.
-struct CrashReportText {
+struct CrashReportText : ReportParts {
     std::string report;
     std::string introduction; // text 4 and an empty line, shown by the dialogs above the report
-    std::string general;      // header line and numbered sections, ending with a line break
-    std::string callStack;
-    std::string modules;
-    std::string processes;
-    std::string assembler;
-    std::string cpu;
-    std::string custom;
     std::string tables() const { return callStack + modules + processes; }
 };
 

@@ -20,7 +20,7 @@ bool replaceReportItem(std::string &report, const std::string &itemNumber, const
 // The parts of a report; their concatenation is the report (without the log's closing line
 // breaks).
 struct ReportParts {
-    std::string general;
+    std::string general; // header line and numbered sections, ending with a line break
     std::string callStack;
     std::string modules;
     std::string processes;

@@ -1,5 +1,6 @@
 #include "ReportTables.h"
 
+#include "CrashFileNames.h"
 #include "ReportFormat.h"
 
 #include <algorithm>
@@ -100,47 +101,6 @@ std::string threadCaption(const TCrashStackEntry &first, const ReportTexts &text
 
 } // namespace
 
-std::string fileNameOf(const std::string &path)
-{
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string &path)
-{
-    std::string p = path;
-    if (p.rfind("\\??\\", 0) == 0)
-        p.erase(0, 4);
-    const std::size_t slash = p.find_last_of("/\\");
-    if (slash == std::string::npos)
-        return std::string();
-    if (slash == 0)
-        return p.substr(0, 1);
-    if (slash == 2 && p[1] == ':')
-        return p.substr(0, 3); // a drive root keeps its separator
-    return p.substr(0, slash);
-}
-
-const char *priorityClassText(TCrashPriorityClass priority)
-{
-    switch (priority) {
-    case TCrashPriorityClass::Normal:
-        return "Normal";
-    case TCrashPriorityClass::Low:
-        return "Low";
-    case TCrashPriorityClass::High:
-        return "High";
-    case TCrashPriorityClass::RealTime:
-        return "Real-Time";
-    case TCrashPriorityClass::BelowNormal:
-        return "Below-Normal";
-    case TCrashPriorityClass::AboveNormal:
-        return "Above-Normal";
-    default:
-        return "";
-    }
-}
-
 std::string tableTitleOnly(const std::string &title)
 {
     return title + ":\r\n" + std::string(utf8Length(title) + 1, '-') + "\r\n\r\n";
@@ -177,7 +137,7 @@ std::string callStackTable(const TCrashStackList *stack, std::uint8_t stackFlags
             if (e.line != 0)
                 line = std::to_string(e.line) + "[" + std::to_string(e.lineOffset) + "]";
             rows.push_back(Row { Row::Data,
-                                 { formatHex(e.address, 8), e.module ? fileNameOf(e.module->fileName) : std::string(),
+                                 { formatHex(e.address, 8), e.module ? CrashFileBaseName(e.module->fileName) : std::string(),
                                    e.unitName, e.className, e.procedureName, line },
                                  {} });
         }
@@ -199,10 +159,10 @@ std::string modulesTable(const std::vector<TCrashModulePtr> &modules, const Repo
         if (!m)
             continue;
         rows.push_back(Row { Row::Data,
-                             { formatHex(m->handle, int(handleWidth)), fileNameOf(m->fileName), m->description,
+                             { formatHex(m->handle, int(handleWidth)), CrashFileBaseName(m->fileName), m->description,
                                m->version, std::to_string(m->size),
                                m->modified ? formatTimestamp(clock.toLocal(m->modified)) : std::string(),
-                               folderOf(m->fileName) },
+                               CrashFileFolder(m->fileName) },
                              {} });
     }
     return framedTable(texts.text(TextModulesInformation), titles, { handleWidth, 0, 0, 0, 0, 0, 0 }, rows);
@@ -213,9 +173,9 @@ std::string processesTable(const std::vector<TCrashProcess> &processes, const Re
     std::vector<Row> rows;
     for (const TCrashProcess &p : processes) {
         rows.push_back(Row { Row::Data,
-                             { std::to_string(p.id), fileNameOf(p.fileName), p.description, p.version,
-                               std::to_string(p.memory), priorityClassText(p.priority),
-                               p.threads ? std::to_string(p.threads) : std::string("??"), folderOf(p.fileName) },
+                             { std::to_string(p.id), CrashFileBaseName(p.fileName), p.description, p.version,
+                               std::to_string(p.memory), CrashPriorityClassName(p.priority),
+                               p.threads ? std::to_string(p.threads) : std::string("??"), CrashFileFolder(p.fileName) },
                              {} });
     }
     return framedTable(texts.text(TextProcessesInformation), columnTexts(texts, TextColumnProcessId, 8),

@@ -24,11 +24,4 @@ std::string processesTable(const std::vector<TCrashProcess> &processes, const Re
 // "Title:", a dash line one longer than the title, and an empty line: a table that is not logged.
 std::string tableTitleOnly(const std::string &title);
 
-// The name of a priority class as the processes table writes it.
-const char *priorityClassText(TCrashPriorityClass priority);
-
-// File name without folder, and folder without its final '/' (kept for the root).
-std::string fileNameOf(const std::string &path);
-std::string folderOf(const std::string &path);
-
 } // namespace crashreport

@@ -31,6 +31,10 @@ private:
 void fillSystemValues(ReportInput &input, const SystemInfoSource *system, const DisplayInfoSource *display,
                       const ActiveControlsSource *controls);
 
+// Fills the assembler and CPU values of the input: the instructions around the exception address,
+// the registers of the context, and the stack and memory dumps read without faulting.
+void fillCpuValues(ReportInput &input, const TCrashCpuContext &context);
+
 // Adds a numbered section (for example the steps to reproduce) right after the general part:
 // to the report and to the general part itself.
 void insertSectionAfterGeneral(CrashReportText &report, const std::string &sectionText);

@@ -1,5 +1,6 @@
 #include "TLogItem.h"
 
+#include "LineBreaks.h"
 #include "ReportFormat.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ std::vector<std::string> splitCrLf(const std::string &text)
 
 std::string encodeItemValue(const std::string &value)
 {
-    std::string v = normalizeLineBreaks(value);
+    std::string v = NormalizeLineBreaks(value);
     if (v.find("\r\n") == std::string::npos)
         return v;
     replaceAll(v, ": ", ":_");

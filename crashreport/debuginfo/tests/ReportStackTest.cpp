@@ -1,10 +1,12 @@
 // A real fault in this program, walked from the signal context and printed with the report's
 // call-stack, modules and processes tables.
+#include "CpuSection.h"
 #include "CrashDisassembler.h"
 #include "CrashProcessesList.h"
 #include "CrashStackList.h"
 #include "ReportClock.h"
 #include "ReportTables.h"
+#include "TCrashReportBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +32,7 @@ public:
             { 8, "Call Stack Information" },
             { 10, "Modules Information" },
             { 12, "Processes Information" },
+            { 14, "Assembler Information" },
             { 92, "Address" },
             { 93, "Module" },
             { 94, "Unit" },
@@ -58,6 +61,9 @@ public:
             { 138, "Priority" },
             { 139, "Threads" },
             { 140, "Path" },
+            { 141, "Registers" },
+            { 142, "Stack" },
+            { 143, "Memory Dump" },
         };
         const auto it = texts.find(id);
         return it == texts.end() ? std::string() : it->second;
@@ -161,11 +167,45 @@ TEST(CrashReportStack, RealFaultGivesItsCallStackInTheReportTable)
     const std::string procs = processesTable(processes.items(), EnglishTexts());
     EXPECT_NE(procs.find("|crash_debuginfo_report"), std::string::npos) << procs;
 
-    // The assembler lines of the fault mark the faulting instruction.
-    const auto lines = CrashAssemblerLines(CrashDisassembleAround(g_context.rip));
+    // The assembler section of the fault: the source position of the faulting procedure, the
+    // address column, aligned comments and one mark on the faulting instruction.
+    ReportInput input;
+    input.exception.address = g_context.rip;
+    fillCpuValues(input, g_context);
+    ASSERT_FALSE(input.assembler.empty());
+    std::vector<std::string> lines;
+    std::istringstream section(assemblerSection(input.assembler, EnglishTexts()));
+    for (std::string l; std::getline(section, l);)
+        lines.push_back(l.substr(0, l.size() - (l.ends_with('\r') ? 1 : 0)));
+    ASSERT_GE(lines.size(), input.assembler.size() + 4);
+    EXPECT_EQ(lines[0], "Assembler Information:");
+    EXPECT_EQ(lines[2].rfind("; ReportStackTest.cpp ", 0), 0u) << lines[2];
+    EXPECT_NE(lines[2].find(" (Line="), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[3], "; " + std::string(lines[2].size() - 2, '-'));
     int marks = 0;
-    for (const std::string &l : lines)
+    std::size_t commentColumn = 0;
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        const std::string &l = lines[i];
+        if (l.empty() || l[0] == ';')
+            continue;
+        EXPECT_EQ(l.substr(16, 2), "  ") << l;
+        const std::size_t semi = l.find(';');
+        if (semi != std::string::npos) {
+            if (commentColumn == 0)
+                commentColumn = semi;
+            EXPECT_EQ(semi, commentColumn) << "comments are aligned: " << l;
+        }
         marks += l.find("<-- EXCEPTION") != std::string::npos;
+    }
     EXPECT_EQ(marks, 1);
-    EXPECT_EQ(CrashCpuLines(g_context, g_context.rip).size(), 30u);
+
+    // The CPU section of the fault: registers, titles and 16 dump lines.
+    const std::string cpu = cpuSection(input, EnglishTexts());
+    std::size_t cpuLines = 0;
+    for (std::size_t p = cpu.find("\r\n"); p != std::string::npos; p = cpu.find("\r\n", p + 2))
+        ++cpuLines;
+    EXPECT_EQ(cpuLines, 30u) << cpu;
+    char rip[40];
+    std::snprintf(rip, sizeof rip, "RIP: %016llX", static_cast<unsigned long long>(g_context.rip));
+    EXPECT_NE(cpu.find(rip), std::string::npos) << cpu;
 }

@@ -48,17 +48,6 @@ std::string report(int n)
     return f.build().report;
 }
 
-void expectGolden(const std::string &name, const std::string &actual)
-{
-    if (updatingGolden()) {
-        writeFile(goldenPath(name), actual);
-        return;
-    }
-    const std::string expected = readFile(goldenPath(name));
-    ASSERT_FALSE(expected.empty()) << "missing golden file " << name;
-    EXPECT_EQ(actual, expected) << "differs from " << name;
-}
-
 } // namespace
 
 TEST(LogFile, AddingKeepsTheNewestReportsUpToTheLimit)
@@ -440,4 +429,18 @@ TEST(LogFile, XmlOfReducedReportsAndTheStepsToReproduce)
     EXPECT_NE(xml.find("    <Modules/>\r\n    <Processes/>\r\n    <Assembler/>\r\n    <Registers/>\r\n"),
               std::string::npos);
     EXPECT_EQ(log.toXml(5), "<Log Version=\"6.0.12\"/>\r\n");
+}
+
+TEST(LogFile, XmlOfTheCpuSectionWithoutContextOrDumps)
+{
+    ReportFixture f;
+    f.input.registers = {};
+    f.input.stackDump.clear();
+    TempFolder dir;
+    TLogFile log(dir.file("cpu.crashlog"));
+    log.addReport(f.build().report, -1);
+    const std::string xml = log.toXml(0);
+    EXPECT_NE(xml.find("<Registers RAX=\"????\" RDI=\"????\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find(" R11=\"????\" R15=\"????\"/>"), std::string::npos);
+    EXPECT_NE(xml.find("    <Stack/>\r\n    <MemoryDump/>\r\n"), std::string::npos);
 }

@@ -1,4 +1,4 @@
-#include "CrashDisassembler.h"
+#include "CpuSection.h"
 #include "ReportFixture.h"
 #include "ReportItems.h"
 #include "TLogItem.h"
@@ -15,17 +15,6 @@ std::size_t occurrences(const std::string &text, const std::string &what)
     for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
         ++n;
     return n;
-}
-
-void expectGolden(const std::string &name, const std::string &actual)
-{
-    if (updatingGolden()) {
-        writeFile(goldenPath(name), actual);
-        return;
-    }
-    const std::string expected = readFile(goldenPath(name));
-    ASSERT_FALSE(expected.empty()) << "missing golden file " << name;
-    EXPECT_EQ(actual, expected) << "differs from " << name;
 }
 } // namespace
 
@@ -59,7 +48,7 @@ TEST(ReportBuilder, PartsMakeTheReportAndAreFoundAgainInIt)
         if (!c.custom)
             f.input.customData.clear();
         if (!c.registers) {
-            f.input.registers.reset();
+            f.input.registers = {};
             f.input.stackDump.clear();
         }
         const CrashReportText r = f.build();
@@ -199,13 +188,18 @@ TEST(ReportBuilder, ModulesAndProcessesSwitchedOffLeaveTheirTitles)
 
 TEST(ReportBuilder, CpuSectionWithoutContextOrReadableMemory)
 {
+    const std::string dumpDashes = std::string(34, '-') + "   " + std::string(83, '-') + "\r\n";
     ReportFixture f;
-    f.input.registers.reset();
+    f.input.registers = {};
     f.input.memoryDump.resize(255);
     const std::string cpu = f.build().cpu;
-    EXPECT_NE(cpu.find("EAX: ????       EDI: ????    \r\n"), std::string::npos);
-    EXPECT_TRUE(cpu.ends_with("------------------   "
-                              "---------------------------------------------------------------------------\r\n"));
+    EXPECT_NE(cpu.find("RAX: ????               RDI: ????            \r\n"), std::string::npos);
+    EXPECT_NE(cpu.find("R11: ????               R15: ????            \r\n"), std::string::npos);
+    EXPECT_TRUE(cpu.ends_with(dumpDashes));
+    // A stack dump one byte short is not printed either.
+    ReportFixture g;
+    g.input.stackDump.resize(127);
+    EXPECT_TRUE(g.build().cpu.ends_with(dumpDashes));
 }
 
 TEST(ReportBuilder, CustomDataNeedsLinesAndItsShowFlag)
@@ -256,23 +250,35 @@ TEST(ReportBuilder, ShowFlagsAndTextsComeFromTheOptions)
     EXPECT_EQ(TCrashReportBuilder(f.texts, f.clock).build(f.input, reportOptionsFrom(f.crashOptions)).custom, "");
 }
 
-TEST(ReportBuilder, ReadyMadeAssemblerAndCpuLinesOfTheDisassembler)
+TEST(ReportBuilder, CpuValuesReadFromALiveContext)
 {
     ReportFixture f;
     TCrashCpuContext context;
     context.valid = true;
     context.rax = 0x1122334455667788;
-    std::vector<std::uint8_t> stackBytes(256, 0x41);
-    context.rsp = reinterpret_cast<std::uintptr_t>(stackBytes.data());
-    const std::uint64_t code = reinterpret_cast<std::uintptr_t>(&readReportItem);
-    f.input.cpuLines = CrashCpuLines(context, code);
-    f.input.assemblerLines = CrashAssemblerLines(CrashDisassembleAround(code));
+    std::vector<std::uint64_t> stackValues(32, 0x4141414141414141);
+    context.rsp = reinterpret_cast<std::uintptr_t>(stackValues.data());
+    f.input.exception.address = reinterpret_cast<std::uintptr_t>(&readReportItem);
+    fillCpuValues(f.input, context);
+    EXPECT_FALSE(f.input.assembler.empty());
+    EXPECT_EQ(f.input.stackDump.size(), CpuStackDumpSize);
+    EXPECT_EQ(f.input.memoryDump.size(), CpuMemoryDumpSize);
     f.input.customData = { { "Key", "Value" } };
     const CrashReportText r = f.build();
     EXPECT_NE(r.cpu.find("RAX: 1122334455667788"), std::string::npos);
+    EXPECT_NE(r.cpu.find(": 4141414141414141   "), std::string::npos);
+    EXPECT_EQ(occurrences(r.assembler, "<-- EXCEPTION"), 1u);
     const ReportParts p = splitReportParts(r.report);
     EXPECT_EQ(p.assembler, r.assembler);
     EXPECT_EQ(p.cpu, r.cpu);
     EXPECT_EQ(p.custom, r.custom);
     EXPECT_EQ(r.report.find("\r\n\r\n\r\n\r\n"), std::string::npos);
+
+    // Unreadable code and no context: no instructions, no dumps, question marks.
+    f.input.exception.address = 0x1000;
+    fillCpuValues(f.input, TCrashCpuContext {});
+    EXPECT_TRUE(f.input.assembler.empty());
+    EXPECT_TRUE(f.input.stackDump.empty());
+    EXPECT_TRUE(f.input.memoryDump.empty());
+    EXPECT_NE(f.build().cpu.find("RAX: ????   "), std::string::npos);
 }

@@ -7,6 +7,9 @@
 #include "ReportInput.h"
 #include "TCrashReportBuilder.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -137,15 +140,21 @@ struct ReportFixture {
             TCrashProcess { 4300, "", "kworker/0:1", "", TCrashPriorityClass::High, 0, 0 },
         };
 
+        const std::string unit = "EquationEditor.cpp", procedure = "TMainForm.SaveVelocitySettingsButtonClick";
         input.assembler = {
-            AssemblerLine { 0x555555559A00, "push rbp", false, "EquationEditor.cpp", "TMainForm.SaveVelocitySettingsButtonClick", 211, 13 },
-            AssemblerLine { 0x555555559A01, "mov rbp, rsp", false, "EquationEditor.cpp", "TMainForm.SaveVelocitySettingsButtonClick", 211, 13 },
-            AssemblerLine { 0x555555559A10, "call 0x555555560000 ; vetu::writeKey", true, "EquationEditor.cpp", "TMainForm.SaveVelocitySettingsButtonClick", 212, 14 },
-            AssemblerLine { 0x555555559A15, "ret", false, "EquationEditor.cpp", "TMainForm.SaveVelocitySettingsButtonClick", 212, 14 },
+            TCrashAsmInstruction { 0x555555559A00, "push rbp", false, unit, procedure, 211, 13 },
+            TCrashAsmInstruction { 0x555555559A01, "mov rbp, rsp", false, unit, procedure, 211, 13 },
+            TCrashAsmInstruction { 0x555555559A10, "call 0x555555560000 ; vetu::writeKey", true, unit, procedure, 212, 14 },
+            TCrashAsmInstruction { 0x555555559A15, "ret", false, unit, procedure, 212, 14 },
         };
-        input.registers = CpuRegisters { 0x1, 0x2, 0x3, 0x4, 0x5, 0x6, 0x7FFFFFFFE000, 0x555555559A10 };
+        TCrashCpuContext &r = input.registers;
+        r.valid = true;
+        r.rax = 0x1, r.rbx = 0x2, r.rcx = 0x3, r.rdx = 0x4, r.rsi = 0x5, r.rdi = 0x6;
+        r.rbp = 0x7FFFFFFFE040, r.rsp = 0x7FFFFFFFE000, r.rip = 0x555555559A10;
+        r.r8 = 0x8, r.r9 = 0x9, r.r10 = 0xA, r.r11 = 0xB, r.r12 = 0xC, r.r13 = 0xD, r.r14 = 0xE;
+        r.r15 = 0xFEDCBA9876543210;
         input.stackDumpAddress = 0x7FFFFFFFE000;
-        for (int i = 0; i < 64; ++i)
+        for (int i = 0; i < 128; ++i)
             input.stackDump.push_back(std::uint8_t(i * 3));
         input.memoryDumpAddress = 0x555555559A10;
         for (int i = 0; i < 256; ++i)
@@ -180,6 +189,17 @@ inline bool updatingGolden()
 {
     const char *v = std::getenv("VETU_UPDATE_GOLDEN");
     return v && std::string(v) == "1";
+}
+
+inline void expectGolden(const std::string &name, const std::string &actual)
+{
+    if (updatingGolden()) {
+        writeFile(goldenPath(name), actual);
+        return;
+    }
+    const std::string expected = readFile(goldenPath(name));
+    ASSERT_FALSE(expected.empty()) << "missing golden file " << name;
+    EXPECT_EQ(actual, expected) << "differs from " << name;
 }
 
 } // namespace crashreport::testing

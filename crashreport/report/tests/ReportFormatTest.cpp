@@ -1,3 +1,4 @@
+#include "LineBreaks.h"
 #include "ReportFormat.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,6 @@ TEST(ReportFormat, MegabytesAreRounded)
 TEST(ReportFormat, TimestampAndLineBreaks)
 {
     EXPECT_EQ(formatTimestamp(breakDown(1796825109, 3600)), "2026-12-09 15:05:09");
-    EXPECT_EQ(normalizeLineBreaks("a\rb\nc\r\nd\n\r"), "a\r\nb\r\nc\r\nd\r\n\r\n");
+    EXPECT_EQ(NormalizeLineBreaks("a\rb\nc\r\nd\n\r"), "a\r\nb\r\nc\r\nd\r\n\r\n");
     EXPECT_EQ(padRight("Größe", 7), "Größe  ");
 }

@@ -1,3 +1,4 @@
+#include "LineBreaks.h"
 #include "ReportFixture.h"
 #include "ReportFormat.h"
 #include "ReportItems.h"
@@ -52,7 +53,7 @@ TEST(ReportItems, ReplacingKeepsTheRestOfTheReport)
         const CrashReportText r = f.build();
         std::string report = r.report;
         ASSERT_TRUE(replaceReportItem(report, c.item, c.value)) << c.item;
-        EXPECT_EQ(readReportItem(report, c.item), normalizeLineBreaks(c.value)) << c.item;
+        EXPECT_EQ(readReportItem(report, c.item), NormalizeLineBreaks(c.value)) << c.item;
         const ReportParts parts = splitReportParts(report);
         EXPECT_EQ(parts.callStack, r.callStack);
         EXPECT_EQ(parts.cpu, r.cpu);
