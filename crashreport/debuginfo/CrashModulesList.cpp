@@ -99,6 +99,7 @@ namespace
         m->fileName = lm.name;
         m->isMainProgram = isMain;
         m->modified = fileTime(lm.name, &m->size);
+        m->buildTime = m->modified;
         if (isMain) {
             m->version = TCrashModulesList::programVersion();
         } else {
@@ -119,7 +120,9 @@ namespace
         const TCrashDataLookup data = ReadCrashDataFromFile(lm.name);
         if (data.found) {
             m->hasLibraryData = true;
-            m->optionsBlock = data.block.options;
+            auto options = std::make_shared<TCrashModuleOptionsEx>(lm.name);
+            if (options->loadFromLookup(data))
+                m->options = std::move(options);
             m->lineTable = CrashLineTableFromStream(data.block.findStream(CrashDataLineTableTag));
         }
         if (elf.hasDwarf) {

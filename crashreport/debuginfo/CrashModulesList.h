@@ -2,6 +2,8 @@
 // The loaded modules of the process, as the crash report lists them.
 // Plain C++ (no Qt): the report code and the walker share these records.
 
+#include "CrashModuleOptionsEx.h"
+
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -59,10 +61,13 @@ struct TCrashModule {
     std::string version; // "6.4.2" from libfoo.so.6.4.2, or the program's own version
     std::uint64_t size = 0; // file size in bytes
     std::time_t modified = 0; // file modification time (seconds since the epoch, UTC)
-    std::time_t buildTime = 0; // build time when known, else 0
+    // Build time: the modification time of the module file, which the build's last step (linking,
+    // then embedding the options block) sets; 0 when the file cannot be read.
+    std::time_t buildTime = 0;
     bool isMainProgram = false;
     bool hasLibraryData = false; // the module carries the library's options data block
-    std::vector<std::uint8_t> optionsBlock; // the raw options data block, empty when none
+    // The module's own options, read from its data block; nullptr without a sound block.
+    std::shared_ptr<const TCrashModuleOptionsEx> options;
     TCrashFunctionsList functions; // exported and local procedures
     TCrashDebugSourceKind debugSourceKind = TCrashDebugSourceKind::None;
     std::string debugSourceFile; // file that carries the debug information

@@ -10,6 +10,7 @@
 #include <net/if.h>
 #include <pwd.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -411,6 +412,11 @@ ApplicationValues currentApplicationValues(const std::string &version, const std
     a.version = version;
     a.commandLine = joinCommandLine(readSmallFile("/proc/self/cmdline"));
     a.buildTime = buildTime;
+    // Without a build time from the program, the program file's modification time stands in: the
+    // build's last step (linking, then embedding the options block) sets it.
+    struct stat st {};
+    if (a.buildTime == 0 && !exePath.empty() && ::stat(exePath.c_str(), &st) == 0)
+        a.buildTime = st.st_mtime;
     a.startTime = processStartTime(readSmallFile("/proc/self/stat"), readSmallFile("/proc/stat"), sysconf(_SC_CLK_TCK))
                       .value_or(std::time(nullptr));
     return a;

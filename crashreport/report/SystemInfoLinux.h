@@ -58,7 +58,8 @@ std::string joinCommandLine(const std::string &cmdline);
 // Start time of a process from its /proc/<pid>/stat and the boot time in /proc/stat.
 std::optional<std::time_t> processStartTime(const std::string &statText, const std::string &procStatText,
                                             long ticksPerSecond);
-// Module name, command line and start time of this process, with the version values given.
+// Module name, command line and start time of this process, with the version values given; a
+// build time of 0 becomes the modification time of the program file.
 ApplicationValues currentApplicationValues(const std::string &version, const std::string &description = {},
                                            std::time_t buildTime = 0);
 

@@ -218,7 +218,11 @@ TEST_F(LineTableOfThisProgram, AgreesWithDwarfForThisProgram)
     ASSERT_TRUE(module);
     // The module record carries the data block: options and the line table, which answers first.
     EXPECT_TRUE(module->hasLibraryData);
-    EXPECT_FALSE(module->optionsBlock.empty());
+    ASSERT_TRUE(module->options);
+    EXPECT_TRUE(module->options->hasCrashData());
+    EXPECT_EQ(module->options->mailSubject(), "Stack probe");
+    EXPECT_EQ(module->buildTime, module->modified);
+    EXPECT_NE(module->buildTime, 0);
     ASSERT_TRUE(module->lineTable);
     TCrashStackEntry entry;
     CrashResolveAddress(reinterpret_cast<std::uint64_t>(&linetest::outer), 0, entry);

@@ -47,6 +47,10 @@ TEST(CrashModules, ListHoldsTheProgramAndItsLibrariesSortedByHandle)
     ASSERT_EQ(::stat(self->fileName.c_str(), &st), 0);
     EXPECT_EQ(self->size, static_cast<std::uint64_t>(st.st_size));
     EXPECT_EQ(self->modified, st.st_mtime);
+    EXPECT_EQ(self->buildTime, st.st_mtime);
+    // This program carries no options block: no options of its own.
+    EXPECT_FALSE(self->hasLibraryData);
+    EXPECT_FALSE(self->options);
     EXPECT_EQ(self->baseName(), "crash_debuginfo_modules");
     EXPECT_EQ(self->folder(), fs::path(self->fileName).parent_path().string());
 

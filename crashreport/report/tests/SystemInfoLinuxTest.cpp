@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 
@@ -70,6 +71,10 @@ TEST(SystemInfoLinux, ProcessStartAndCommandLine)
     EXPECT_NE(app.commandLine.find(app.moduleName), std::string::npos);
     EXPECT_LE(app.startTime, std::time(nullptr));
     EXPECT_GT(app.startTime, std::time(nullptr) - 3600);
+    struct stat st {};
+    ASSERT_EQ(::stat("/proc/self/exe", &st), 0);
+    EXPECT_EQ(app.buildTime, st.st_mtime);
+    EXPECT_EQ(currentApplicationValues("1.2.3", "", 1700000000).buildTime, std::time_t(1700000000));
 }
 
 TEST(SystemInfoLinux, ReadsFilesBelowTheGivenRoot)
