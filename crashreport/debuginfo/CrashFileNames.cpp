@@ -6,9 +6,9 @@
 namespace crashreport
 {
 
-std::string CrashFileBaseName(const std::string &path)
+std::string CrashFileBaseName(std::string_view path)
 {
-    return path.substr(path.find_last_of('/') + 1);
+    return std::string(path.substr(path.find_last_of('/') + 1));
 }
 
 std::string CrashFileFolder(const std::string &path)

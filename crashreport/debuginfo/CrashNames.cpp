@@ -73,6 +73,26 @@ namespace
         return q - pos;
     }
 
+    // Calls visit(i) for every character outside brackets that is no bracket itself and not part
+    // of an operator's name; visit returns how many characters after i it consumed.
+    template <typename Visit> void scanTopLevel(std::string_view s, Visit visit)
+    {
+        int depth = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (const std::size_t opLen = depth == 0 ? operatorLength(s, i) : 0) {
+                i += opLen - 1;
+                continue;
+            }
+            const char c = s[i];
+            if (c == '<' || c == '(' || c == '[' || c == '{')
+                ++depth;
+            else if ((c == '>' || c == ')' || c == ']' || c == '}') && depth > 0)
+                --depth;
+            else if (depth == 0)
+                i += visit(i);
+        }
+    }
+
 } // namespace
 
 std::string CrashStripSignature(std::string_view name)
@@ -126,21 +146,12 @@ std::string CrashStripSignature(std::string_view name)
     const std::string_view name2 = rest.substr(0, cut);
     std::string_view head = name2;
     // Drop a leading return type: the last top-level space before the name proper.
-    int depth = 0;
     std::size_t start = 0;
-    for (std::size_t i = 0; i < head.size(); ++i) {
-        if (const std::size_t opLen = depth == 0 ? operatorLength(head, i) : 0) {
-            i += opLen - 1;
-            continue;
-        }
-        const char c = head[i];
-        if (c == '<' || c == '(' || c == '[' || c == '{')
-            ++depth;
-        else if ((c == '>' || c == ')' || c == ']' || c == '}') && depth > 0)
-            --depth;
-        else if (c == ' ' && depth == 0)
+    scanTopLevel(head, [&](std::size_t i) -> std::size_t {
+        if (head[i] == ' ')
             start = i + 1;
-    }
+        return 0;
+    });
     std::string result(head.substr(start));
     while (!result.empty() && result.back() == ' ')
         result.pop_back();
@@ -151,23 +162,14 @@ TCrashSplitName CrashSplitCppName(std::string_view name)
 {
     const std::string stripped = CrashStripSignature(name);
     std::string_view s = stripped;
-    int depth = 0;
     std::size_t lastSep = std::string_view::npos;
-    for (std::size_t i = 0; i + 1 < s.size(); ++i) {
-        if (const std::size_t opLen = depth == 0 ? operatorLength(s, i) : 0) {
-            i += opLen - 1;
-            continue;
-        }
-        const char c = s[i];
-        if (c == '<' || c == '(' || c == '[' || c == '{')
-            ++depth;
-        else if ((c == '>' || c == ')' || c == ']' || c == '}') && depth > 0)
-            --depth;
-        else if (c == ':' && s[i + 1] == ':' && depth == 0) {
+    scanTopLevel(s, [&](std::size_t i) -> std::size_t {
+        if (s[i] == ':' && i + 1 < s.size() && s[i + 1] == ':') {
             lastSep = i;
-            ++i;
+            return 1;
         }
-    }
+        return 0;
+    });
     TCrashSplitName out;
     if (lastSep == std::string_view::npos) {
         out.procedureName = std::string(s);
@@ -176,12 +178,6 @@ TCrashSplitName CrashSplitCppName(std::string_view name)
         out.procedureName = std::string(s.substr(lastSep + 2));
     }
     return out;
-}
-
-std::string CrashBaseName(std::string_view path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 } // namespace crashreport

@@ -22,7 +22,4 @@ struct TCrashSplitName {
 // Splits a demangled name at its top-level "::" (after CrashStripSignature).
 TCrashSplitName CrashSplitCppName(std::string_view name);
 
-// The file name without folder.
-std::string CrashBaseName(std::string_view path);
-
 } // namespace crashreport

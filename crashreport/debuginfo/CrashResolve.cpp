@@ -2,6 +2,7 @@
 
 #include "CRDebugInfoSource.h"
 #include "CrashDwarf.h"
+#include "CrashFileNames.h"
 #include "CrashLineTable.h"
 #include "CrashNames.h"
 
@@ -54,7 +55,7 @@ namespace
 
     std::string withoutExtension(const std::string &file)
     {
-        const std::string base = CrashBaseName(file);
+        const std::string base = CrashFileBaseName(file);
         const std::size_t dot = base.find_last_of('.');
         return dot == std::string::npos ? base : base.substr(0, dot);
     }
@@ -127,7 +128,7 @@ void CrashSplitDottedName(std::string_view fullName, const std::string &unitFile
     const std::vector<std::string> parts = splitDots(fullName);
     entry.className.clear();
     if (!unitFile.empty())
-        entry.unitName = CrashBaseName(unitFile);
+        entry.unitName = CrashFileBaseName(unitFile);
     if (parts.size() >= 3) {
         // unit . class . procedure (a longer class path keeps its inner points)
         if (entry.unitName.empty())
@@ -186,7 +187,7 @@ void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashSt
         if (module.lineTable) {
             TCrashLineLookup lt;
             if (module.lineTable->lookup(fileAddress, lt)) {
-                entry.unitName = CrashBaseName(lt.unitName);
+                entry.unitName = CrashFileBaseName(lt.unitName);
                 entry.sourceFile = lt.unitName;
                 setCppNames(lt.procedureName, entry);
                 entry.line = lt.line;
@@ -199,7 +200,7 @@ void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashSt
             TCrashDwarfLocation loc;
             if (CrashDwarfLookup(address, loc)) {
                 entry.sourceFile = loc.sourceFile;
-                entry.unitName = CrashBaseName(loc.sourceFile);
+                entry.unitName = CrashFileBaseName(loc.sourceFile);
                 setCppNames(loc.procedureName, entry);
                 entry.line = loc.line;
                 entry.lineOffset = loc.procedureLine > 0 && loc.line >= loc.procedureLine

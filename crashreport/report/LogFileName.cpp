@@ -1,5 +1,7 @@
 #include "LogFileName.h"
 
+#include "CrashFileNames.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -24,12 +26,6 @@ bool endsWithNoCase(const std::string &s, const std::string &suffix)
     });
 }
 
-std::string fileNamePart(const std::string &path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string withoutExtension(const std::string &fileName)
 {
     const std::size_t dot = fileName.rfind('.');
@@ -46,7 +42,7 @@ std::string joinPath(const std::string &folder, const std::string &name)
 // The module's file name with ".crashlog" instead of its extension.
 std::string baseLogName(const std::string &modulePath)
 {
-    std::string name = fileNamePart(modulePath);
+    std::string name = CrashFileBaseName(modulePath);
     const std::size_t vshost = name.find(".vshost");
     if (vshost != std::string::npos)
         name.erase(vshost, 7);
@@ -159,11 +155,11 @@ std::string logFileName(const LogFileNameRules &rules, const EnvironmentLookup &
 
 std::string fallbackLogFileName(const LogFileNameRules &rules, const EnvironmentLookup &env)
 {
-    std::string program = withoutExtension(fileNamePart(rules.modulePath));
+    std::string program = withoutExtension(CrashFileBaseName(rules.modulePath));
     if (program.empty())
         program = "CrashReport";
     const std::string folder = joinPath(joinPath(userStateFolder(env), "CrashReport"), program);
-    return joinPath(folder, fileNamePart(logFileName(rules, env)));
+    return joinPath(folder, CrashFileBaseName(logFileName(rules, env)));
 }
 
 bool canWriteFile(const std::string &fileName)

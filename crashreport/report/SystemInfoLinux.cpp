@@ -1,5 +1,7 @@
 #include "SystemInfoLinux.h"
 
+#include "CrashFileNames.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdlib>
@@ -406,8 +408,7 @@ ApplicationValues currentApplicationValues(const std::string &version, const std
     char exe[4096] = {};
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     const std::string exePath = n > 0 ? std::string(exe, std::size_t(n)) : std::string();
-    const std::size_t slash = exePath.rfind('/');
-    a.moduleName = slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+    a.moduleName = CrashFileBaseName(exePath);
     a.description = description;
     a.version = version;
     a.commandLine = joinCommandLine(readSmallFile("/proc/self/cmdline"));

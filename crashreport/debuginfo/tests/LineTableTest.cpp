@@ -1,5 +1,6 @@
 #include "CrashDataBlock.h"
 #include "CrashDwarf.h"
+#include "CrashFileNames.h"
 #include "CrashLineTable.h"
 #include "CrashNames.h"
 #include "CrashStackList.h"
@@ -242,7 +243,7 @@ TEST_F(LineTableOfThisProgram, AgreesWithDwarfForThisProgram)
             TCrashLineLookup t;
             ++compared;
             if (table.lookup(f.offset + off, t) && t.line == d.line
-                && CrashBaseName(t.unitName) == CrashBaseName(d.sourceFile))
+                && CrashFileBaseName(t.unitName) == CrashFileBaseName(d.sourceFile))
                 ++agreed;
         }
     }
