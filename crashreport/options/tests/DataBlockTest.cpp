@@ -4,6 +4,7 @@
 #include "ByteStream.h"
 #include "CrashDataBlock.h"
 #include "CrashModuleOptionsEx.h"
+#include "CrashTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +16,10 @@
 #include <string>
 
 using namespace crashreport;
+using crashreport::testing::CrashTempFolder;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "crdata-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    fs::path file(const std::string &name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
 
 std::vector<std::uint8_t> ReadAll(const fs::path &path)
 {
@@ -164,12 +152,12 @@ TEST(DataBlock, TrailerStartsWithTheVersionAndEndsWithLengthAndSignature)
 
 TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
 {
-    TempDir dir;
+    CrashTempFolder dir;
     const std::vector<std::uint8_t> block = BuildCrashDataBlock(SampleBlock());
 
     // A bare block as the build tool writes it.
     WriteAll(dir.file("bare.crdata"), block);
-    TCrashDataLookup bare = ReadCrashDataFromFile(dir.file("bare.crdata").string());
+    TCrashDataLookup bare = ReadCrashDataFromFile(dir.file("bare.crdata"));
     ASSERT_TRUE(bare.found) << bare.error;
     EXPECT_EQ(bare.placement, TCrashDataPlacement::Whole);
 
@@ -182,7 +170,7 @@ TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
     std::vector<std::uint8_t> appended = module;
     appended.insert(appended.end(), trailer.begin(), trailer.end());
     WriteAll(dir.file("appended.bin"), appended);
-    TCrashDataLookup found = ReadCrashDataFromFile(dir.file("appended.bin").string());
+    TCrashDataLookup found = ReadCrashDataFromFile(dir.file("appended.bin"));
     ASSERT_TRUE(found.found) << found.error;
     EXPECT_EQ(found.placement, TCrashDataPlacement::Appended);
     EXPECT_EQ(found.block.options, SampleBlock().options);
@@ -190,10 +178,10 @@ TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
 
     // The ".crdata" section of a real ELF file: a copy of this test program.
     fs::copy_file("/proc/self/exe", dir.file("elf"));
-    ASSERT_EQ(RunCommand("objcopy --add-section .crdata=" + dir.file("bare.crdata").string()
-                  + " --set-section-flags .crdata=contents,readonly,noload " + dir.file("elf").string()),
+    ASSERT_EQ(RunCommand("objcopy --add-section .crdata=" + dir.file("bare.crdata")
+                  + " --set-section-flags .crdata=contents,readonly,noload " + dir.file("elf")),
               0);
-    TCrashDataLookup section = ReadCrashDataFromFile(dir.file("elf").string());
+    TCrashDataLookup section = ReadCrashDataFromFile(dir.file("elf"));
     ASSERT_TRUE(section.found) << section.error;
     EXPECT_EQ(section.placement, TCrashDataPlacement::Section);
     EXPECT_EQ(section.block.options, SampleBlock().options);
@@ -201,7 +189,7 @@ TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
     // The options reader takes all three.
     for (const char *name : { "bare.crdata", "appended.bin", "elf" }) {
         TCrashModuleOptions options;
-        ASSERT_TRUE(options.readFromFile(dir.file(name).string())) << name << options.errorString();
+        ASSERT_TRUE(options.readFromFile(dir.file(name))) << name << options.errorString();
         EXPECT_EQ(options.mailSubject(), "Sample subject");
         EXPECT_EQ(options.freezeSeconds(), 17u);
     }
@@ -209,35 +197,35 @@ TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
 
 TEST(DataBlock, FilesWithoutABlockGiveNoErrorAndTheDefaults)
 {
-    TempDir dir;
+    CrashTempFolder dir;
     WriteAll(dir.file("empty"), {});
     WriteAll(dir.file("short"), { 0x10, 0xAB });
     WriteAll(dir.file("text"), std::vector<std::uint8_t>(100, 'a'));
     fs::copy_file("/proc/self/exe", dir.file("elf")); // this test program has no block
     for (const char *name : { "empty", "short", "text", "elf" }) {
-        const TCrashDataLookup lookup = ReadCrashDataFromFile(dir.file(name).string());
+        const TCrashDataLookup lookup = ReadCrashDataFromFile(dir.file(name));
         EXPECT_FALSE(lookup.found) << name;
         EXPECT_TRUE(lookup.error.empty()) << name << ": " << lookup.error;
         TCrashModuleOptionsEx options;
         options.setMailHost("changed");
-        EXPECT_TRUE(options.loadFromModuleFile(dir.file(name).string())) << name;
+        EXPECT_TRUE(options.loadFromModuleFile(dir.file(name))) << name;
         EXPECT_FALSE(options.hasCrashData());
         EXPECT_TRUE(options.sameOptions(TCrashModuleOptions()));
     }
-    const TCrashDataLookup missing = ReadCrashDataFromFile(dir.file("missing").string());
+    const TCrashDataLookup missing = ReadCrashDataFromFile(dir.file("missing"));
     EXPECT_FALSE(missing.found);
     EXPECT_FALSE(missing.error.empty());
-    const TCrashDataLookup folder = ReadCrashDataFromFile(dir.file("").string());
+    const TCrashDataLookup folder = ReadCrashDataFromFile(dir.file(""));
     EXPECT_FALSE(folder.found);
 }
 
 TEST(DataBlock, DamagedModulesGiveTheDefaultsAndAnError)
 {
-    TempDir dir;
+    CrashTempFolder dir;
     const std::vector<std::uint8_t> block = BuildCrashDataBlock(SampleBlock());
     WriteAll(dir.file("bare.crdata"), block);
     fs::copy_file("/proc/self/exe", dir.file("elf"));
-    ASSERT_EQ(RunCommand("objcopy --add-section .crdata=" + dir.file("bare.crdata").string() + " " + dir.file("elf").string()),
+    ASSERT_EQ(RunCommand("objcopy --add-section .crdata=" + dir.file("bare.crdata") + " " + dir.file("elf")),
               0);
     const std::vector<std::uint8_t> elf = ReadAll(dir.file("elf"));
 
@@ -294,11 +282,11 @@ TEST(DataBlock, DamagedModulesGiveTheDefaultsAndAnError)
     }
     for (const Damage &damage : damages) {
         WriteAll(dir.file("damaged"), damage.bytes);
-        const TCrashDataLookup lookup = ReadCrashDataFromFile(dir.file("damaged").string());
+        const TCrashDataLookup lookup = ReadCrashDataFromFile(dir.file("damaged"));
         EXPECT_FALSE(lookup.found) << damage.what;
         EXPECT_FALSE(lookup.error.empty()) << damage.what;
         TCrashModuleOptionsEx options;
-        EXPECT_FALSE(options.loadFromModuleFile(dir.file("damaged").string())) << damage.what;
+        EXPECT_FALSE(options.loadFromModuleFile(dir.file("damaged"))) << damage.what;
         EXPECT_FALSE(options.errorString().empty()) << damage.what;
         EXPECT_TRUE(options.sameOptions(TCrashModuleOptions())) << damage.what;
     }

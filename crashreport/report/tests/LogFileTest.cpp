@@ -1,3 +1,4 @@
+#include "CrashTempFolder.h"
 #include "LogFileName.h"
 #include "LogSaving.h"
 #include "ReportFixture.h"
@@ -18,26 +19,6 @@ using namespace crashreport::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "crashlog-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::permissions(m_path, fs::perms::owner_all, ec);
-        fs::remove_all(m_path, ec);
-    }
-    std::string file(const std::string &name) const { return m_path + "/" + name; }
-    const std::string &path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // A report of the fixture with its own exception message and bug id.
 std::string report(int n)
@@ -61,7 +42,7 @@ TEST(LogFile, AddingKeepsTheNewestReportsUpToTheLimit)
         { 0, 1, "Failure number 5" },  { 32, 5, "Failure number 1" },
     };
     for (const auto &c : cases) {
-        TempFolder dir;
+        CrashTempFolder dir;
         TLogFile log(dir.file("a.crashlog"));
         for (int n = 1; n <= 5; ++n)
             log.addReport(report(n), c.limit);
@@ -73,7 +54,7 @@ TEST(LogFile, AddingKeepsTheNewestReportsUpToTheLimit)
 
 TEST(LogFile, SavedLogReadsBackTheSameReports)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string name = dir.file("vetu-config.crashlog");
     {
         TLogFile log(name);
@@ -98,7 +79,7 @@ TEST(LogFile, SavedLogReadsBackTheSameReports)
 
 TEST(LogFile, LogAfterAddingAndReplacingMatchesGoldenFiles)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string name = dir.file("vetu-config.crashlog");
     TLogFile log(name);
     log.addReport(report(1), 32);
@@ -113,7 +94,7 @@ TEST(LogFile, LogAfterAddingAndReplacingMatchesGoldenFiles)
 
 TEST(LogFile, ReportPartsOfAStoredReport)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     ReportFixture f;
     const CrashReportText r = f.build();
     TLogFile log(dir.file("p.crashlog"));
@@ -147,7 +128,7 @@ TEST(LogFile, StrayTextAndPiecesWithoutTablesAreDropped)
         { one + "\r\n\r\n\r\n\r\n\r\n" + two, 2 }, // a longer run between reports
         { "-\r\n|", 1 },                           // the smallest piece with a table
     };
-    TempFolder dir;
+    CrashTempFolder dir;
     for (const auto &c : cases) {
         writeFile(dir.file("s.crashlog"), c.text);
         TLogFile log(dir.file("s.crashlog"));
@@ -158,7 +139,7 @@ TEST(LogFile, StrayTextAndPiecesWithoutTablesAreDropped)
 
 TEST(LogFile, RandomBytesGiveNoCrash)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     std::mt19937 random(42);
     const std::string alphabet = "\r\n|-: .abc\xC3\xA4";
     for (int round = 0; round < 200; ++round) {
@@ -179,7 +160,7 @@ TEST(LogFile, RandomBytesGiveNoCrash)
 
 TEST(LogFile, FiftyMegabyteLogIsReadWhole)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string piece = report(1) + "\r\n\r\n\r\n\r\n";
     std::string big;
     while (big.size() < 50u * 1024 * 1024)
@@ -201,7 +182,7 @@ TEST(LogFile, FailedSaveLeavesTheOldLogWhole)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes into read-only folders";
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string name = dir.file("keep.crashlog");
     {
         TLogFile log(name);
@@ -220,7 +201,7 @@ TEST(LogFile, FailedSaveLeavesTheOldLogWhole)
 
 TEST(LogFile, SavingLeavesNoTemporaryFileAndKeepsPermissions)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string name = dir.file("perm.crashlog");
     writeFile(name, "");
     ::chmod(name.c_str(), 0600);
@@ -251,7 +232,7 @@ TEST(LogFile, SavingIntoAMissingFolderFailsAndSaysSo)
 
 TEST(LogFile, UnreadableLogIsReportedNotCrashed)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     TLogFile folder(dir.path()); // a folder, not a file
     EXPECT_EQ(folder.count(), 0u);
     EXPECT_FALSE(folder.errorString().empty());
@@ -259,7 +240,7 @@ TEST(LogFile, UnreadableLogIsReportedNotCrashed)
 
 TEST(LogFile, VersionChangeDeletesTheLog)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string name = dir.file("v.crashlog");
     auto makeLog = [&] {
         TLogFile log(name);
@@ -349,7 +330,7 @@ TEST(LogFileName, ExpandsEnvironmentVariables)
 
 TEST(LogFileName, FallsBackWhenTheFolderCannotBeWritten)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     writeFile(dir.file("plainfile"), "x");
     const EnvironmentLookup env = [&](const std::string &name) -> std::optional<std::string> {
         if (name == "XDG_STATE_HOME")
@@ -377,7 +358,7 @@ TEST(LogFileName, FallsBackWhenTheFolderCannotBeWritten)
 
 TEST(LogFile, SavingAReportAsTheOptionsSay)
 {
-    TempFolder dir;
+    CrashTempFolder dir;
     const std::string name = dir.file("opt.crashlog");
     TCrashModuleOptions options;
     options.setReportsToKeep(2);
@@ -418,7 +399,7 @@ TEST(LogFile, XmlOfReducedReportsAndTheStepsToReproduce)
     request.addItem("Request", "Opened set 5\nthen saved", true);
     insertSectionAfterGeneral(r, request.text());
 
-    TempFolder dir;
+    CrashTempFolder dir;
     TLogFile log(dir.file("x.crashlog"));
     log.addReport(r.report, -1);
     const std::string xml = log.toXml(0);
@@ -436,7 +417,7 @@ TEST(LogFile, XmlOfTheCpuSectionWithoutContextOrDumps)
     ReportFixture f;
     f.input.registers = {};
     f.input.stackDump.clear();
-    TempFolder dir;
+    CrashTempFolder dir;
     TLogFile log(dir.file("cpu.crashlog"));
     log.addReport(f.build().report, -1);
     const std::string xml = log.toXml(0);

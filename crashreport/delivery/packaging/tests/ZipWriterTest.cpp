@@ -1,5 +1,6 @@
 // Archives written by TZipWriter, checked with the real unzip tool.
 
+#include "CrashTempFolder.h"
 #include "ZipWriter.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +24,6 @@ class ZipWriterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "zipwriter-XXXXXX").string();
-        dir = ::mkdtemp(pattern.data());
         std::mt19937 random(99);
         binary.resize(200000);
         for (auto &b : binary)
@@ -33,9 +32,8 @@ protected:
         write("screenshot.png", binary);
         write("empty.log", "");
     }
-    void TearDown() override { fs::remove_all(dir); }
 
-    std::string path(const std::string &name) const { return (dir / name).string(); }
+    std::string path(const std::string &name) const { return dir.file(name); }
     void write(const std::string &name, const std::string &data)
     {
         std::ofstream out(path(name), std::ios::binary | std::ios::trunc);
@@ -59,7 +57,7 @@ protected:
         return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
     }
 
-    fs::path dir;
+    crashreport::testing::CrashTempFolder dir { "zipwriter" };
     std::string binary;
 };
 
@@ -140,7 +138,7 @@ TEST_F(ZipWriterTest, EntriesCarryTheFilesModificationTime)
 
 TEST_F(ZipWriterTest, UnreadableFilesAreRefusedAndTheArchiveStaysUsable)
 {
-    fs::create_directory(dir / "folder");
+    fs::create_directory(dir.file("folder"));
     {
         TZipWriter zip(path("partial.zip"));
         EXPECT_FALSE(zip.addFile(path("missing.txt"), "missing.txt"));
