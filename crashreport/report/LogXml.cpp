@@ -1,6 +1,7 @@
 #include "LogXml.h"
 
 #include "LineBreaks.h"
+#include "ReportFormat.h"
 #include "ReportInput.h"
 #include "ReportItems.h"
 #include "XMLItem.h"
@@ -10,20 +11,6 @@
 namespace crashreport {
 
 namespace {
-
-std::vector<std::string> splitLines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t e = text.find("\r\n", pos);
-        if (e == std::string::npos)
-            e = text.size();
-        lines.push_back(text.substr(pos, e - pos));
-        pos = e + 2;
-    }
-    return lines;
-}
 
 std::string trimRight(std::string s)
 {
@@ -58,7 +45,7 @@ struct Table {
 Table readTable(const std::string &part)
 {
     Table t;
-    const std::vector<std::string> lines = splitLines(part);
+    const std::vector<std::string> lines = splitCrLfLines(part);
     std::size_t i = 0;
     while (i < lines.size() && (lines[i].empty() || lines[i][0] != '|'))
         ++i;
@@ -172,7 +159,7 @@ void addRecords(TXMLItem *doc, const std::string &part, const char *listName, co
 void addAssembler(TXMLItem *doc, const std::string &part)
 {
     TXMLItem *assembler = doc->addChild("Assembler");
-    const std::vector<std::string> lines = splitLines(part);
+    const std::vector<std::string> lines = splitCrLfLines(part);
     bool afterDash = false;
     for (const std::string &line : lines) {
         if (!afterDash) {
@@ -198,7 +185,7 @@ void addCpu(TXMLItem *doc, const std::string &part)
     TXMLItem *stack = doc->addChild("Stack");
     TXMLItem *dump = doc->addChild("MemoryDump");
     bool inDump = false;
-    for (const std::string &line : splitLines(part)) {
+    for (const std::string &line : splitCrLfLines(part)) {
         if (isDumpDashLine(line)) {
             inDump = true;
             continue;

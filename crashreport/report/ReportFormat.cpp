@@ -86,6 +86,20 @@ std::string formatMegabytes(std::uint64_t bytes)
     return std::to_string(mb) + " Mb";
 }
 
+std::vector<std::string> splitCrLfLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t e = text.find("\r\n", pos);
+        if (e == std::string::npos)
+            e = text.size();
+        lines.push_back(text.substr(pos, e - pos));
+        pos = e + 2;
+    }
+    return lines;
+}
+
 std::size_t utf8Length(const std::string &text)
 {
     std::size_t n = 0;

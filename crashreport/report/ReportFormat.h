@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace crashreport {
 
@@ -27,6 +28,9 @@ std::string formatHex(std::uint64_t value, int minDigits = 8);
 
 // Bytes as rounded megabytes with " Mb".
 std::string formatMegabytes(std::uint64_t bytes);
+
+// The lines of a text whose lines end with CR LF (the last one may lack it).
+std::vector<std::string> splitCrLfLines(const std::string &text);
 
 // Number of characters of a UTF-8 text (continuation bytes do not count).
 std::size_t utf8Length(const std::string &text);

@@ -5,6 +5,7 @@
 #include "CrashProcessesList.h"
 #include "CrashStackList.h"
 #include "ReportClock.h"
+#include "ReportFormat.h"
 #include "ReportTables.h"
 #include "TCrashReportBuilder.h"
 
@@ -173,10 +174,7 @@ TEST(CrashReportStack, RealFaultGivesItsCallStackInTheReportTable)
     input.exception.address = g_context.rip;
     fillCpuValues(input, g_context);
     ASSERT_FALSE(input.assembler.empty());
-    std::vector<std::string> lines;
-    std::istringstream section(assemblerSection(input.assembler, EnglishTexts()));
-    for (std::string l; std::getline(section, l);)
-        lines.push_back(l.substr(0, l.size() - (l.ends_with('\r') ? 1 : 0)));
+    const std::vector<std::string> lines = splitCrLfLines(assemblerSection(input.assembler, EnglishTexts()));
     ASSERT_GE(lines.size(), input.assembler.size() + 4);
     EXPECT_EQ(lines[0], "Assembler Information:");
     EXPECT_EQ(lines[2].rfind("; ReportStackTest.cpp ", 0), 0u) << lines[2];
@@ -201,10 +199,7 @@ TEST(CrashReportStack, RealFaultGivesItsCallStackInTheReportTable)
 
     // The CPU section of the fault: registers, titles and 16 dump lines.
     const std::string cpu = cpuSection(input, EnglishTexts());
-    std::size_t cpuLines = 0;
-    for (std::size_t p = cpu.find("\r\n"); p != std::string::npos; p = cpu.find("\r\n", p + 2))
-        ++cpuLines;
-    EXPECT_EQ(cpuLines, 30u) << cpu;
+    EXPECT_EQ(splitCrLfLines(cpu).size(), 30u) << cpu;
     char rip[40];
     std::snprintf(rip, sizeof rip, "RIP: %016llX", static_cast<unsigned long long>(g_context.rip));
     EXPECT_NE(cpu.find(rip), std::string::npos) << cpu;

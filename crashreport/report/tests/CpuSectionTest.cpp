@@ -1,35 +1,11 @@
 #include "CpuSection.h"
 #include "ReportFixture.h"
+#include "ReportFormat.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace crashreport;
 using namespace crashreport::testing;
-
-namespace {
-std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t e = text.find("\r\n", pos);
-        if (e == std::string::npos)
-            e = text.size();
-        out.push_back(text.substr(pos, e - pos));
-        pos = e + 2;
-    }
-    return out;
-}
-
-std::string hex16(std::uint64_t v)
-{
-    char buf[20];
-    std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(v));
-    return buf;
-}
-} // namespace
 
 TEST(CpuSection, SourceBlocksAreSeparatedCommentsAlignedAndTheExceptionMarked)
 {
@@ -58,7 +34,7 @@ TEST(CpuSection, SourceBlocksAreSeparatedCommentsAlignedAndTheExceptionMarked)
         "0000000000401008  mov rax, qword ptr [rbx]  <-- EXCEPTION",
         "000000000040100C  ret",
     };
-    EXPECT_EQ(lines(assemblerSection(ins, f.texts)), expected);
+    EXPECT_EQ(splitCrLfLines(assemblerSection(ins, f.texts)), expected);
     EXPECT_EQ(assemblerSection({}, f.texts), assemblerTitle(f.texts));
 }
 
@@ -75,7 +51,7 @@ TEST(CpuSection, ShowsAllRegistersAndTheDumps)
     for (int i = 0; i < 16; ++i)
         for (int b = 0; b < 8; ++b)
             f.input.stackDump.push_back(std::uint8_t(0x11 * (i % 16)));
-    const std::vector<std::string> l = lines(cpuSection(f.input, f.texts));
+    const std::vector<std::string> l = splitCrLfLines(cpuSection(f.input, f.texts));
     ASSERT_EQ(l.size(), 14u + 16u);
     EXPECT_EQ(l[0], "Registers:");
     EXPECT_EQ(l[1], std::string(45, '-'));
@@ -89,9 +65,9 @@ TEST(CpuSection, ShowsAllRegistersAndTheDumps)
     EXPECT_EQ(l[11], "");
     EXPECT_EQ(l[12], "Stack:" + std::string(37 - 6, ' ') + "Memory Dump:");
     EXPECT_EQ(l[13], std::string(34, '-') + "   " + std::string(83, '-'));
-    EXPECT_EQ(l[14], hex16(c.rsp) + ": 0000000000000000   " + hex16(f.input.memoryDumpAddress)
+    EXPECT_EQ(l[14], formatHex(c.rsp, 16) + ": 0000000000000000   " + formatHex(f.input.memoryDumpAddress, 16)
                          + ":  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ................");
-    EXPECT_EQ(l[15].substr(0, 34), hex16(c.rsp + 8) + ": 1111111111111111");
+    EXPECT_EQ(l[15].substr(0, 34), formatHex(c.rsp + 8, 16) + ": 1111111111111111");
     EXPECT_EQ(l[17].substr(l[17].size() - 16), "0123456789:;<=>?");
-    EXPECT_EQ(l[29].substr(0, 16), hex16(c.rsp + 15 * 8));
+    EXPECT_EQ(l[29].substr(0, 16), formatHex(c.rsp + 15 * 8, 16));
 }

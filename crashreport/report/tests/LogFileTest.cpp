@@ -101,13 +101,7 @@ TEST(LogFile, ReportPartsOfAStoredReport)
     log.addReport(r.report, -1);
     ASSERT_TRUE(log.save());
     const ReportParts p = TLogFile(dir.file("p.crashlog")).parts(0);
-    EXPECT_EQ(p.general, r.general);
-    EXPECT_EQ(p.callStack, r.callStack);
-    EXPECT_EQ(p.modules, r.modules);
-    EXPECT_EQ(p.processes, r.processes);
-    EXPECT_EQ(p.assembler, r.assembler);
-    EXPECT_EQ(p.cpu, r.cpu);
-    EXPECT_EQ(p.custom, r.custom);
+    expectSameParts(p, r);
     EXPECT_EQ(log.parts(3).general, "");
 }
 

@@ -165,6 +165,18 @@ struct ReportFixture {
     CrashReportText build() const { return TCrashReportBuilder(texts, clock, &threads).build(input, options); }
 };
 
+// The parts a reader found in a report against the parts the builder made.
+inline void expectSameParts(const ReportParts &found, const ReportParts &built)
+{
+    EXPECT_EQ(found.general, built.general);
+    EXPECT_EQ(found.callStack, built.callStack);
+    EXPECT_EQ(found.modules, built.modules);
+    EXPECT_EQ(found.processes, built.processes);
+    EXPECT_EQ(found.assembler, built.assembler);
+    EXPECT_EQ(found.cpu, built.cpu);
+    EXPECT_EQ(found.custom, built.custom);
+}
+
 // Compares with a committed file; VETU_UPDATE_GOLDEN=1 writes the file instead.
 inline std::string goldenPath(const std::string &name)
 {
