@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 
 QByteArray SampleDeviceFile()
@@ -99,4 +101,27 @@ void MainFormTest::TearDown()
 bool MainFormTest::closeWindow()
 {
     return form->close();
+}
+
+void MainFormTest::startOnVelocityPage(const QByteArray &configurationIni)
+{
+    device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
+    device.writeFile(QStringLiteral("Configuration.ini"), configurationIni);
+    start();
+    ASSERT_TRUE(form->isVisible());
+    form->PageControl1->setCurrentWidget(form->VelocityTabSheet);
+}
+
+void MainFormTest::clickEntry(int row)
+{
+    QListWidget *list = form->ConfigListBox;
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(row)).center());
+}
+
+QWidget *MainFormTest::focusOnceActive()
+{
+    form->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    return QApplication::focusWidget();
 }

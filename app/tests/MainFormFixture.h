@@ -50,6 +50,15 @@ protected:
     static void pick(QComboBox *list, int index);
     // Asks the window to close as its close box does; true when it closed.
     bool closeWindow();
+    // Starts the window on the sample device file and this "Configuration.ini" and shows
+    // the Velocity Measuring page.
+    void startOnVelocityPage(const QByteArray &configurationIni);
+    // Clicks entry `row` of the equation list with the left mouse button.
+    void clickEntry(int row);
+    // Activates the window again and returns the widget that then has the keyboard focus:
+    // the offscreen platform gives the activation back to no window when a box closes.
+    QWidget *focusOnceActive();
+    QByteArray configurationIni() const { return device.readFile(QStringLiteral("Configuration.ini")); }
 
     TempDeviceFolder device;
     MessageBoxAnswerer boxes;
