@@ -5,6 +5,8 @@
 #include "TempDeviceFolder.h"
 
 #include <QByteArray>
+
+#include <ostream>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +14,12 @@ class QAbstractButton;
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// Test failures show texts as text.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 // The sample device file and a "Configuration.ini" with English chosen.
 QByteArray SampleDeviceFile();
