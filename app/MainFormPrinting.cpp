@@ -5,7 +5,6 @@
 #include "TextTable.h"
 
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -21,6 +20,8 @@ constexpr int JobTitleText = 50;
 void TMainForm::PrintListButtonClick()
 {
     QPrinter printer(QPrinter::HighResolution);
+    // Named before the dialog: printing to a file then offers "<title>.pdf".
+    printer.setDocName(LoadText(JobTitleText));
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
