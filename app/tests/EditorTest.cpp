@@ -4,6 +4,7 @@
 #include "MainFormFixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
@@ -578,3 +579,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, SaveCheckTest,
             { { "Boundary2Edit", "5" }, { "Factor2Edit", "1" }, { "Offset2Edit", "0" } },
             "At least one equation must be defined!", "Boundary1Edit" }),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(EditorTest, ARefusedWriteOnTheWayToAnotherSetKeepsTheEditsAndTheSelection)
+{
+    startOnVelocityPage(TwoSets);
+    retype(form->NameEdit, QStringLiteral("Meter Z"));
+    const QString iniPath = device.filePath(QStringLiteral("Configuration.ini"));
+    ASSERT_TRUE(QDir(device.path()).removeRecursively());
+    boxes.answer(QMessageBox::Yes);
+    boxes.answer(QMessageBox::Ok);
+
+    clickEntry(4);
+
+    ASSERT_EQ(boxes.seen().size(), 2);
+    EXPECT_EQ(boxes.seen()[1].text, QStringLiteral("Unable to write to ") + iniPath);
+    // The list goes on showing the set whose edits are still only in the fields.
+    expectSetOneShownAndChanged(QStringLiteral("Meter Z"));
+    EXPECT_TRUE(form->ConfigListBox->item(0)->isSelected());
+    EXPECT_EQ(form->ConfigListBox->item(0)->text(), QStringLiteral("[01] Meter A"));
+}
