@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -122,6 +123,7 @@ void TMainForm::connectHandlers()
     // The pop-up menu acts on the selected entry, which is the set shown in the editor:
     // a right click opens it without selecting the entry under the mouse.
     ConfigListBox->viewport()->installEventFilter(this);
+    ConfigListBox->installEventFilter(this);
     connect(ConfigListBox, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { PopupMenu1->popup(ConfigListBox->viewport()->mapToGlobal(pos)); });
 }
@@ -132,6 +134,15 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (watched == Boundary1Edit || watched == Boundary2Edit || watched == Boundary3Edit)
         return boundaryFieldEvent(static_cast<QLineEdit *>(watched), event);
+    if (watched == ConfigListBox && event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard the menu opens at the selected entry, not wherever the mouse is.
+        QRect entry;
+        if (QListWidgetItem *item = ConfigListBox->currentItem())
+            entry = ConfigListBox->visualItemRect(item);
+        PopupMenu1->popup(ConfigListBox->viewport()->mapToGlobal(entry.isValid() ? entry.bottomLeft() : QPoint()));
+        return true;
+    }
     if (watched == ConfigListBox->viewport()) {
         const QEvent::Type type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease

@@ -102,6 +102,10 @@ protected:
         }
         ASSERT_TRUE(QTest::qWaitFor([this] { return form->PopupMenu1->isVisible(); }, 2000));
         QMenu *menu = form->PopupMenu1;
+        if (GetParam() == DeleteBy::MenuByKeyboard) {
+            const QRect entry = list->visualItemRect(list->currentItem());
+            EXPECT_EQ(menu->pos(), list->viewport()->mapToGlobal(entry.bottomLeft())) << "at the selected entry";
+        }
         QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(form->DeleteEntry1).center());
     }
 };
