@@ -21,15 +21,8 @@ const QByteArray StoredSet
 class CloseTest : public MainFormTest
 {
 protected:
-    void startWith(const QByteArray &configurationIni)
-    {
-        device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
-        device.writeFile(QStringLiteral("Configuration.ini"), configurationIni);
-        start();
-        ASSERT_TRUE(form->isVisible());
-    }
+    void startWith(const QByteArray &configurationIni) { MainFormTest::startWith(SampleDeviceFile(), configurationIni); }
     QByteArray deviceFile() const { return device.readFile(QStringLiteral("Vetu-Configuration.txt")); }
-    QByteArray configurationIni() const { return device.readFile(QStringLiteral("Configuration.ini")); }
 };
 
 } // namespace

@@ -21,14 +21,7 @@ namespace
 class EquationSetsTest : public MainFormTest
 {
 protected:
-    void startWith(const QByteArray &configurationIni)
-    {
-        device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
-        device.writeFile(QStringLiteral("Configuration.ini"), configurationIni);
-        start();
-        ASSERT_TRUE(form->isVisible());
-        form->PageControl1->setCurrentWidget(form->VelocityTabSheet);
-    }
+    void startWith(const QByteArray &configurationIni) { startOnVelocityPage(configurationIni); }
 
     // Shows set n in the editor the way the list does: load it, then it counts as clean.
     void showSet(int n)
@@ -41,8 +34,6 @@ protected:
     }
 
     void chooseCable() { ClickRadioButton(form->TypeRadioGroup->findChildren<QRadioButton *>().at(1)); }
-
-    QByteArray configurationIni() const { return device.readFile(QStringLiteral("Configuration.ini")); }
 };
 
 const QByteArray SetOne = TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000", "[01]",

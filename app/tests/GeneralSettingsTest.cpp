@@ -13,13 +13,7 @@ namespace
 class GeneralSettingsTest : public MainFormTest
 {
 protected:
-    void startWith(const QByteArray &deviceFile)
-    {
-        device.writeFile(QStringLiteral("Vetu-Configuration.txt"), deviceFile);
-        device.writeFile(QStringLiteral("Configuration.ini"), EnglishConfigurationIni());
-        start();
-        ASSERT_TRUE(form->isVisible());
-    }
+    void startWith(const QByteArray &deviceFile) { MainFormTest::startWith(deviceFile, EnglishConfigurationIni()); }
 };
 
 } // namespace

@@ -103,12 +103,17 @@ bool MainFormTest::closeWindow()
     return form->close();
 }
 
-void MainFormTest::startOnVelocityPage(const QByteArray &configurationIni)
+void MainFormTest::startWith(const QByteArray &deviceFile, const QByteArray &configurationIni)
 {
-    device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
+    device.writeFile(QStringLiteral("Vetu-Configuration.txt"), deviceFile);
     device.writeFile(QStringLiteral("Configuration.ini"), configurationIni);
     start();
     ASSERT_TRUE(form->isVisible());
+}
+
+void MainFormTest::startOnVelocityPage(const QByteArray &configurationIni)
+{
+    startWith(SampleDeviceFile(), configurationIni);
     form->PageControl1->setCurrentWidget(form->VelocityTabSheet);
 }
 

@@ -58,6 +58,8 @@ protected:
     static void pick(QComboBox *list, int index);
     // Asks the window to close as its close box does; true when it closed.
     bool closeWindow();
+    // Starts the window on these two files; the window must come up.
+    void startWith(const QByteArray &deviceFile, const QByteArray &configurationIni);
     // Starts the window on the sample device file and this "Configuration.ini" and shows
     // the Velocity Measuring page.
     void startOnVelocityPage(const QByteArray &configurationIni);
