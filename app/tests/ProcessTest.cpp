@@ -10,6 +10,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace
 {
 
@@ -110,6 +112,18 @@ protected:
                     .isNull();
     }
 
+    // Repeats an input until the program has ended. On a loaded machine a window can be
+    // visible a moment before it takes input, and a key sent then is lost.
+    bool repeatUntilFinished(const std::function<void()> &input)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            input();
+            if (m_program.waitForFinished(4000))
+                return true;
+        }
+        return m_program.waitForFinished(20000);
+    }
+
     QString m_display;
     QProcess m_server;
     QProcess m_program;
@@ -131,9 +145,7 @@ TEST_F(ProgramProcessTest, WithoutDeviceFileTheMessageIsShownAndTheProgramEndsCr
     ASSERT_FALSE(box.isEmpty()) << "no message box appeared";
     EXPECT_TRUE(waitForWindow(QStringLiteral("^Application Software for Vetu$"), 0).isEmpty())
         << "the main window must not be shown";
-    ASSERT_TRUE(pressKeys(box, { QStringLiteral("Return") }));
-
-    ASSERT_TRUE(m_program.waitForFinished(20000));
+    ASSERT_TRUE(repeatUntilFinished([&] { pressKeys(box, { QStringLiteral("Return") }); }));
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_program.exitCode(), 0);
     EXPECT_TRUE(Entries(device).isEmpty()) << Entries(device).join(QLatin1Char(' ')).toStdString();
@@ -147,22 +159,28 @@ TEST_F(ProgramProcessTest, FirstStartStoresTheLanguageAndFileExitEndsTheProgram)
 
     const QString dialog = waitForWindow(QStringLiteral("^Language / Sprache"));
     ASSERT_FALSE(dialog.isEmpty()) << "no language dialog appeared";
-    ASSERT_TRUE(pressKeys(dialog, { QStringLiteral("Return") })); // OK with English, the preselected item
-
-    const QString window = waitForWindow(QStringLiteral("^Application Software for Vetu$"));
+    // OK with English, the preselected item; repeated while the key may have come too early.
+    QString window;
+    for (int attempt = 0; attempt < 5 && window.isEmpty(); ++attempt) {
+        pressKeys(dialog, { QStringLiteral("Return") });
+        window = waitForWindow(QStringLiteral("^Application Software for Vetu$"), 4000);
+    }
     ASSERT_FALSE(window.isEmpty()) << "the main window did not appear in English";
     EXPECT_EQ(device.readFile(QStringLiteral("Configuration.ini")),
         TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000" }));
 
-    // File > Exit: open the menu with a click on its title, then choose its only item.
-    ASSERT_FALSE(xdotool(
-        { QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("mousemove"),
+    // File > Exit: open the menu with a click on its title, then choose its only item. A
+    // repeat first closes a menu that a lost key may have left open.
+    bool first = true;
+    ASSERT_TRUE(repeatUntilFinished([&] {
+        if (!first)
+            pressKeys(window, { QStringLiteral("Escape"), QStringLiteral("Escape") });
+        first = false;
+        xdotool({ QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("mousemove"),
             QStringLiteral("--window"), window, QStringLiteral("15"), QStringLiteral("10"),
             QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.5"),
-            QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return") })
-                     .isNull());
-
-    ASSERT_TRUE(m_program.waitForFinished(20000));
+            QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return") });
+    }));
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_program.exitCode(), 0);
     EXPECT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")), DeviceFile);
