@@ -1,5 +1,6 @@
 // Deleting an equation set: by the button, by the list's pop-up menu (mouse and keyboard),
 // the questions and messages, and what "Configuration.ini" holds afterwards.
+#include "FileSizeLimit.h"
 #include "MainFormFixture.h"
 
 #include "RadioGroup.h"
@@ -16,8 +17,6 @@
 
 #include <sstream>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -44,30 +43,6 @@ void PrintTo(DeleteBy by, std::ostream *os)
     static const char *const names[] = { "Button", "MenuByMouse", "MenuByKeyboard" };
     *os << names[int(by)];
 }
-
-// Refuses every write of this process to a file for its lifetime, also for a superuser,
-// whom the read-only mode of a file does not stop.
-class RefusedFileWrites
-{
-public:
-    RefusedFileWrites()
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit none = m_old;
-        none.rlim_cur = 0;
-        setrlimit(RLIMIT_FSIZE, &none);
-    }
-    ~RefusedFileWrites()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old {};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 class DeletionTest : public MainFormTest, public ::testing::WithParamInterface<DeleteBy>
 {
@@ -183,7 +158,7 @@ TEST_P(DeletionTest, AFileThatCannotBeWrittenKeepsTheSet)
     boxes.answer(QMessageBox::Yes);
     boxes.answer(QMessageBox::Ok);
     {
-        RefusedFileWrites refused;
+        FileSizeLimit refused(0); // refuses every write to a file
         deleteShownSet();
     }
 

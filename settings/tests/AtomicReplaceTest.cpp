@@ -4,6 +4,7 @@
 #include "AtomicFileWriter.h"
 #include "DeviceFiles.h"
 #include "EquationSet.h"
+#include "FileSizeLimit.h"
 #include "GeneralSettings.h"
 #include "IniFile.h"
 #include "SettingsTestFolder.h"
@@ -25,30 +26,6 @@
 using namespace vetu;
 
 namespace {
-
-// Lets writes to regular files fail beyond limit bytes, as a full or failing drive does in
-// the middle of a write. This works for root too, unlike the permission bits.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved {};
-    void (*m_oldHandler)(int) = SIG_DFL;
-};
 
 // Runs body in a child process with the rights of an ordinary user when the tests run as
 // root (permission bits do not stop root), else in a child with our own rights.

@@ -1,4 +1,5 @@
 #include "CrashTempFolder.h"
+#include "FileSizeLimit.h"
 #include "LogFileName.h"
 #include "LogSaving.h"
 #include "ReportFixture.h"
@@ -174,8 +175,6 @@ TEST(LogFile, FiftyMegabyteLogIsReadWhole)
 
 TEST(LogFile, FailedSaveLeavesTheOldLogWhole)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     CrashTempFolder dir;
     const std::string name = dir.file("keep.crashlog");
     {
@@ -184,13 +183,31 @@ TEST(LogFile, FailedSaveLeavesTheOldLogWhole)
         ASSERT_TRUE(log.save());
     }
     const std::string before = readFile(name);
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    TLogFile log(name);
-    log.addReport(report(2), 32);
-    EXPECT_FALSE(log.save());
-    EXPECT_FALSE(log.errorString().empty());
-    fs::permissions(dir.path(), fs::perms::owner_all);
+
+    // A drive that fails in the middle of the write (also stops a superuser).
+    {
+        TLogFile log(name);
+        log.addReport(report(2), 32);
+        FileSizeLimit limit(before.size() / 2);
+        EXPECT_FALSE(log.save());
+        EXPECT_FALSE(log.errorString().empty());
+    }
     EXPECT_EQ(readFile(name), before);
+
+    // A folder that refuses new files; permission bits do not stop root.
+    if (geteuid() != 0) {
+        fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        TLogFile log(name);
+        log.addReport(report(2), 32);
+        EXPECT_FALSE(log.save());
+        EXPECT_FALSE(log.errorString().empty());
+        fs::permissions(dir.path(), fs::perms::owner_all);
+        EXPECT_EQ(readFile(name), before);
+    }
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto &entry : fs::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1u) << "a failed save leaves no temporary file behind";
 }
 
 TEST(LogFile, SavingLeavesNoTemporaryFileAndKeepsPermissions)
