@@ -1,9 +1,8 @@
 #include "TextTable.h"
 
+#include "TextSource.h"
 #include "TextTableData.h"
-#include "TextTableTesting.h"
 
-#include <QHash>
 #include <algorithm>
 
 int LanguageOffset = 0;
@@ -13,27 +12,43 @@ namespace
 
 constexpr int BlockSize = 10000;
 
-QHash<int, QString> &testEntries()
-{
-    static QHash<int, QString> entries;
-    return entries;
-}
-
 bool isLanguageOffset(int offset)
 {
     return offset == GermanOffset || offset == EnglishOffset || offset == FrenchOffset
         || offset == SpanishOffset;
 }
 
+// The lookup rules, over any way of reading an entry. The program's own lookups instantiate
+// this with the compiled table, so they pay for no indirection.
+template <class ReadEntry> QString lookUp(const ReadEntry &readEntry, int textId, int offset)
+{
+    // Text ids live below the first language block; anything else would read
+    // another language's entry and is treated as absent.
+    if (textId <= 0 || textId >= BlockSize)
+        return {};
+    // An offset that names no language (negative while none has been chosen)
+    // would address the neighbouring text id, so only German is read then.
+    QString text;
+    if (offset != GermanOffset && isLanguageOffset(offset))
+        text = readEntry(textId + offset);
+    if (text.isEmpty())
+        text = readEntry(textId);
+    if (const auto amp = text.indexOf(u'&'); amp >= 0)
+        text.remove(amp, 1);
+    return text;
+}
+
+QString replaceFirstPlaceholder(QString text, const QString &arg)
+{
+    if (const auto tilde = text.indexOf(u'~'); tilde >= 0)
+        text.replace(tilde, 1, arg);
+    return text;
+}
+
 } // namespace
 
 QString TextTableEntry(int number)
 {
-    if (const auto &overrides = testEntries(); !overrides.isEmpty()) {
-        const auto it = overrides.constFind(number);
-        if (it != overrides.cend())
-            return it.value();
-    }
     const TextTableRow *begin = TextTableRows;
     const TextTableRow *end = TextTableRows + TextTableRowCount;
     const auto row
@@ -54,37 +69,20 @@ QList<int> TextTableNumbers()
 
 QString LoadText(int textId)
 {
-    // Text ids live below the first language block; anything else would read
-    // another language's entry and is treated as absent.
-    if (textId <= 0 || textId >= BlockSize)
-        return {};
-    // An offset that names no language (negative while none has been chosen)
-    // would address the neighbouring text id, so only German is read then.
-    const int offset = LanguageOffset;
-    QString text;
-    if (offset != GermanOffset && isLanguageOffset(offset))
-        text = TextTableEntry(textId + offset);
-    if (text.isEmpty())
-        text = TextTableEntry(textId);
-    if (const auto amp = text.indexOf(u'&'); amp >= 0)
-        text.remove(amp, 1);
-    return text;
+    return lookUp(TextTableEntry, textId, LanguageOffset);
 }
 
 QString LoadTextWithArg(int textId, const QString &arg)
 {
-    QString text = LoadText(textId);
-    if (const auto tilde = text.indexOf(u'~'); tilde >= 0)
-        text.replace(tilde, 1, arg);
-    return text;
+    return replaceFirstPlaceholder(LoadText(textId), arg);
 }
 
-void SetTextTableEntryForTesting(int number, const QString &text)
+QString LoadTextFrom(const TextSource &source, int textId, int languageOffset)
 {
-    testEntries().insert(number, text);
+    return lookUp([&source](int number) { return source.entry(number); }, textId, languageOffset);
 }
 
-void ClearTextTableEntriesForTesting()
+QString LoadTextWithArgFrom(const TextSource &source, int textId, int languageOffset, const QString &arg)
 {
-    testEntries().clear();
+    return replaceFirstPlaceholder(LoadTextFrom(source, textId, languageOffset), arg);
 }

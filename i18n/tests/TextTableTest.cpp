@@ -1,22 +1,36 @@
+#include "TextSource.h"
 #include "TextTable.h"
 #include "QStringPrinter.h"
-#include "TextTableTesting.h"
 
+#include <QHash>
 #include <QSet>
 #include <gtest/gtest.h>
 
 namespace
 {
 
-// Restores the process-wide language and drops injected entries after each test.
+// Restores the process-wide language after each test.
 class TextTableTest : public ::testing::Test
 {
 protected:
-    void TearDown() override
+    void TearDown() override { LanguageOffset = GermanOffset; }
+};
+
+// The compiled table with entries of the test's own laid over it; counts every read.
+class TableWithEntries : public TextSource
+{
+public:
+    void set(int number, const QString &text) { m_entries.insert(number, text); }
+    QString entry(int number) const override
     {
-        LanguageOffset = GermanOffset;
-        ClearTextTableEntriesForTesting();
+        ++reads;
+        const auto it = m_entries.constFind(number);
+        return it != m_entries.cend() ? it.value() : TextTableEntry(number);
     }
+    mutable int reads = 0;
+
+private:
+    QHash<int, QString> m_entries;
 };
 
 const int Offsets[] = { GermanOffset, EnglishOffset, FrenchOffset, SpanishOffset };
@@ -203,27 +217,31 @@ TEST_F(TextTableTest, ShowsTheFixedTextsExactly)
 TEST_F(TextTableTest, TextId0IsEmptyWithoutReadingTheTable)
 {
     // Entries at the numbers id 0 would address must not be read.
+    TableWithEntries table;
     for (int offset : Offsets)
-        SetTextTableEntryForTesting(offset, QStringLiteral("never shown"));
+        table.set(offset, QStringLiteral("never shown"));
     for (int offset : Offsets) {
+        EXPECT_TRUE(LoadTextFrom(table, 0, offset).isEmpty());
+        EXPECT_TRUE(LoadTextWithArgFrom(table, 0, offset, QStringLiteral("1")).isEmpty());
         LanguageOffset = offset;
         EXPECT_TRUE(LoadText(0).isEmpty());
         EXPECT_TRUE(LoadTextWithArg(0, QStringLiteral("1")).isEmpty());
     }
+    EXPECT_EQ(table.reads, 0);
 }
 
 TEST_F(TextTableTest, FallsBackToGermanWhenTheLanguageLacksTheText)
 {
-    SetTextTableEntryForTesting(900, QStringLiteral("Nur Deutsch"));
-    SetTextTableEntryForTesting(901, QStringLiteral("Deutsch"));
-    SetTextTableEntryForTesting(901 + FrenchOffset, QString());
+    TableWithEntries table;
+    table.set(900, QStringLiteral("Nur Deutsch"));
+    table.set(901, QStringLiteral("Deutsch"));
+    table.set(901 + FrenchOffset, QString());
     for (int offset : Offsets) {
-        LanguageOffset = offset;
-        EXPECT_EQ(LoadText(900), "Nur Deutsch") << offset;
+        EXPECT_EQ(LoadTextFrom(table, 900, offset), "Nur Deutsch") << offset;
         // An empty entry counts as missing.
-        EXPECT_EQ(LoadText(901), "Deutsch") << offset;
+        EXPECT_EQ(LoadTextFrom(table, 901, offset), "Deutsch") << offset;
         // Missing in every block: empty.
-        EXPECT_TRUE(LoadText(902).isEmpty()) << offset;
+        EXPECT_TRUE(LoadTextFrom(table, 902, offset).isEmpty()) << offset;
     }
 }
 
@@ -261,8 +279,9 @@ TEST_F(TextTableTest, RemovesOnlyTheFirstAmpersand)
         { "ohne", "ohne" },
     };
     for (const Case &c : cases) {
-        SetTextTableEntryForTesting(900, QString::fromUtf8(c.raw));
-        EXPECT_EQ(LoadText(900), QString::fromUtf8(c.shown)) << c.raw;
+        TableWithEntries table;
+        table.set(900, QString::fromUtf8(c.raw));
+        EXPECT_EQ(LoadTextFrom(table, 900, GermanOffset), QString::fromUtf8(c.shown)) << c.raw;
     }
 }
 
@@ -283,12 +302,13 @@ TEST_F(TextTableTest, LoadTextWithArgReplacesTheFirstPlaceholder)
         EXPECT_EQ(LoadTextWithArg(73, QStringLiteral("2")), QString::fromUtf8(c.text));
     }
 
-    LanguageOffset = EnglishOffset;
-    SetTextTableEntryForTesting(900 + EnglishOffset, QStringLiteral("&Set ~ of ~"));
-    EXPECT_EQ(LoadTextWithArg(900, QStringLiteral("3")), "Set 3 of ~");
+    TableWithEntries table;
+    table.set(900 + EnglishOffset, QStringLiteral("&Set ~ of ~"));
+    EXPECT_EQ(LoadTextWithArgFrom(table, 900, EnglishOffset, QStringLiteral("3")), "Set 3 of ~");
     // The argument itself is not searched again.
-    EXPECT_EQ(LoadTextWithArg(900, QStringLiteral("~")), "Set ~ of ~");
+    EXPECT_EQ(LoadTextWithArgFrom(table, 900, EnglishOffset, QStringLiteral("~")), "Set ~ of ~");
     // Without a placeholder the text stays as it is.
+    LanguageOffset = EnglishOffset;
     EXPECT_EQ(LoadTextWithArg(2, QStringLiteral("3")), "File");
 }
 

@@ -1,7 +1,6 @@
 #include "QStringPrinter.h"
 #include "RadioGroup.h"
 #include "TextTable.h"
-#include "TextTableTesting.h"
 #include "Translator.h"
 
 #include <QAction>
@@ -179,11 +178,7 @@ QMap<QString, QString> captions(TestForm &form)
 class TranslateFormTest : public ::testing::Test
 {
 protected:
-    void TearDown() override
-    {
-        LanguageOffset = GermanOffset;
-        ClearTextTableEntriesForTesting();
-    }
+    void TearDown() override { LanguageOffset = GermanOffset; }
 };
 
 TEST_F(TranslateFormTest, TranslatesEveryTaggedComponentByItsKind)
