@@ -43,6 +43,18 @@ int runAsOrdinaryUser(const std::function<int()> &body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Gives path to the ordinary user that runAsOrdinaryUser becomes (when the tests run as root;
+// otherwise it is ours already) and sets its mode, so that the mode alone decides what that
+// user may do with it.
+void handToOrdinaryUser(const QString &path, mode_t mode)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (geteuid() == 0) {
+        EXPECT_EQ(lchown(native.constData(), 65534, 65534), 0) << native.constData();
+    }
+    EXPECT_EQ(chmod(native.constData(), mode), 0) << native.constData();
+}
+
 // 0 when action throws IniWriteError naming path, 1 when it does not throw, 2 for another message.
 int expectWriteError(const QString &path, const std::function<void()> &action)
 {
@@ -63,75 +75,92 @@ QByteArray largeValue()
 
 TEST(AtomicReplace, RefusedWritesLeaveTheFileAsItWas)
 {
+    // How a case is refused: by the file system as it is, by a drive that stops taking bytes,
+    // or by permission bits, which only an ordinary user obeys. Each case gets only its own
+    // reason for the refusal, so that losing the guard under test makes it fail.
+    enum class Refusal { AsItIs, FullDrive, Permissions };
     struct Case {
         const char *what;
         // Prepares the folder; returns the path to write to.
         std::function<QString(SettingsTestFolder &)> setUp;
-        bool asOrdinaryUser;
+        Refusal refusal;
     };
     const Case cases[] = {
         {"the folder is missing",
-                [](SettingsTestFolder &f) { return f.filePath("gone/f.ini"); }, false},
+                [](SettingsTestFolder &f) { return f.filePath("gone/f.ini"); }, Refusal::AsItIs},
         {"the folder refuses new files even for root",
-                [](SettingsTestFolder &) { return QStringLiteral("/proc/vetu-settings-test.ini"); }, false},
+                [](SettingsTestFolder &) { return QStringLiteral("/proc/vetu-settings-test.ini"); },
+                Refusal::AsItIs},
         {"the path is a folder",
                 [](SettingsTestFolder &f) {
                     QDir(f.path()).mkdir("f.ini");
                     return f.filePath("f.ini");
                 },
-                false},
+                Refusal::AsItIs},
         {"the drive refuses the write mid-way",
                 [](SettingsTestFolder &f) {
                     f.write("f.ini", "[S]\r\nk=old\r\n");
                     return f.filePath("f.ini");
                 },
-                false},
-        {"a write-protected folder",
+                Refusal::FullDrive},
+        {"a write-protected folder holding a file the user may write",
                 [](SettingsTestFolder &f) {
                     QDir(f.path()).mkdir("ro");
                     f.write("ro/f.ini", "[S]\r\nk=old\r\n");
-                    chmod(QFile::encodeName(f.path()).constData(), 0755);
-                    chmod(QFile::encodeName(f.filePath("ro")).constData(), 0555);
+                    handToOrdinaryUser(f.path(), 0755);
+                    handToOrdinaryUser(f.filePath("ro/f.ini"), 0644);
+                    handToOrdinaryUser(f.filePath("ro"), 0555);
                     return f.filePath("ro/f.ini");
                 },
-                true},
-        {"a write-protected file",
+                Refusal::Permissions},
+        {"the user's own write-protected file in the user's own folder",
                 [](SettingsTestFolder &f) {
                     f.write("f.ini", "[S]\r\nk=old\r\n");
-                    chmod(QFile::encodeName(f.path()).constData(), 0777);
-                    chmod(QFile::encodeName(f.filePath("f.ini")).constData(), 0444);
+                    handToOrdinaryUser(f.path(), 0755);
+                    handToOrdinaryUser(f.filePath("f.ini"), 0444);
                     return f.filePath("f.ini");
                 },
-                true},
-        {"an unreadable file is not replaced",
+                Refusal::Permissions},
+        {"an unreadable file that the user may write is not replaced",
                 [](SettingsTestFolder &f) {
                     f.write("f.ini", "[S]\r\nk=old\r\n");
-                    chmod(QFile::encodeName(f.path()).constData(), 0777);
-                    chmod(QFile::encodeName(f.filePath("f.ini")).constData(), 0200);
+                    handToOrdinaryUser(f.path(), 0755);
+                    handToOrdinaryUser(f.filePath("f.ini"), 0200);
                     return f.filePath("f.ini");
                 },
-                true},
+                Refusal::Permissions},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         SettingsTestFolder folder;
         const QString path = c.setUp(folder);
         const QStringList entriesBefore = folder.entries();
-        QFile original(path);
         const bool hadFile = QFileInfo(path).isFile();
         QByteArray before;
-        if (hadFile && original.open(QIODevice::ReadOnly))
+        if (hadFile) {
+            // Read past the case's own mode (an unreadable file), then put the mode back.
+            const QByteArray native = QFile::encodeName(path);
+            struct stat st {};
+            ASSERT_EQ(stat(native.constData(), &st), 0);
+            chmod(native.constData(), (st.st_mode & 07777) | S_IRUSR);
+            QFile original(path);
+            ASSERT_TRUE(original.open(QIODevice::ReadOnly));
             before = original.readAll();
+            original.close();
+            chmod(native.constData(), st.st_mode & 07777);
+        }
 
         const auto attempt = [&] {
             IniFile ini(path);
             ini.writeString("S", "k", QString::fromLatin1(largeValue()));
         };
         int result;
-        if (c.asOrdinaryUser) {
+        if (c.refusal == Refusal::Permissions) {
             result = runAsOrdinaryUser([&] { return expectWriteError(path, attempt); });
-        } else {
+        } else if (c.refusal == Refusal::FullDrive) {
             FileSizeLimit limit(4096);
+            result = expectWriteError(path, attempt);
+        } else {
             result = expectWriteError(path, attempt);
         }
         EXPECT_EQ(result, 0);
