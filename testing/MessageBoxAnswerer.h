@@ -27,6 +27,10 @@ public:
     void answer(QMessageBox::StandardButton button);
     // Queue closing the next box with the Escape key.
     void answerEscape();
+    // Once the queue is used up, answer every further box with button, however many come,
+    // and count none of them as unexpected. For a fixture's tear-down, where the boxes that
+    // the code shows while it is taken down are not what the test checks.
+    void answerEveryBoxWith(QMessageBox::StandardButton button);
 
     const QVector<Seen> &seen() const { return m_seen; }
     int pending() const { return static_cast<int>(m_answers.size()); }
@@ -37,5 +41,6 @@ private:
 
     QTimer m_timer;
     QVector<int> m_answers; // StandardButton, or -1 for Escape
+    int m_answerEvery = 0; // StandardButton for every box beyond the queue, 0 when none
     QVector<Seen> m_seen;
 };

@@ -277,8 +277,9 @@ TEST_P(ExitCheckTest, LeavingABoundaryFieldChecksAllThree)
     ASSERT_EQ(QApplication::focusWidget(), left);
     if (c.message)
         boxes.answer(QMessageBox::Ok);
-    // The save question of the click on the list; after a refused exit it must not come.
-    if (how == LeaveBy::MouseOnList)
+    // The save question of the click on the list. After a refused exit it must not come: the
+    // answerer then fails the test on it.
+    if (how == LeaveBy::MouseOnList && !c.message)
         boxes.answer(QMessageBox::No);
     QLineEdit *other = left == form->Boundary2Edit ? form->Boundary3Edit : form->Boundary2Edit;
 
@@ -313,7 +314,6 @@ TEST_P(ExitCheckTest, LeavingABoundaryFieldChecksAllThree)
         return;
     }
     ASSERT_EQ(boxes.seen().size(), 1) << "one message, and no second one from the focus moving back";
-    EXPECT_EQ(boxes.pending(), how == LeaveBy::MouseOnList ? 1 : 0);
     EXPECT_EQ(boxes.seen()[0].text, QLatin1String(c.message));
     EXPECT_EQ(boxes.seen()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes.seen()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
@@ -372,14 +372,12 @@ TEST_F(EditorTest, ARefusedExitKeepsTheClickedButtonFromActing)
     startOnVelocityPage(TwoSets);
     form->Boundary1Edit->setFocus();
     retype(form->Boundary1Edit, QStringLiteral("abc"));
-    boxes.answer(QMessageBox::Ok);
-    boxes.answer(QMessageBox::Ok); // for the save's message, which must not come
+    boxes.answer(QMessageBox::Ok); // the save's message must not come; the answerer fails on it
 
     QTest::mouseClick(form->SaveVelocitySettingsButton, Qt::LeftButton);
 
     // One message: the exit check's. The press on the button is dropped, so no save runs.
     ASSERT_EQ(boxes.seen().size(), 1);
-    EXPECT_EQ(boxes.pending(), 1);
     EXPECT_EQ(boxes.seen()[0].text, InvalidBoundary);
     EXPECT_FALSE(form->SaveVelocitySettingsButton->isDown());
     EXPECT_EQ(focusOnceActive(), form->Boundary1Edit);
