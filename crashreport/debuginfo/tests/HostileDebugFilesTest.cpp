@@ -62,6 +62,31 @@ void *operator new[](std::size_t size)
 {
     return countedAlloc(size);
 }
+// The nothrow forms too: a sanitizer runtime would otherwise serve them itself.
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    try {
+        return countedAlloc(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
+{
+    try {
+        return countedAlloc(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void *p, const std::nothrow_t &) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void *p, const std::nothrow_t &) noexcept
+{
+    countedFree(p);
+}
 void operator delete(void *p) noexcept
 {
     countedFree(p);
