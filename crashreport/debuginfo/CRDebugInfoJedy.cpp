@@ -11,7 +11,6 @@ namespace
 
     constexpr std::uint32_t EndOfStream = 0x7FFFFFFF;
     constexpr std::size_t HeaderSize = 34;
-    constexpr std::size_t MaxRows = 1u << 22;
 
     std::uint32_t u32At(const std::string &d, std::size_t at)
     {
@@ -98,63 +97,74 @@ TCRDebugInfoJedy::TCRDebugInfoJedy(std::string data)
             m_sources.clear();
             m_symbols.clear();
             m_lines.clear();
+            m_data.clear();
+            m_data.shrink_to_fit();
         });
 }
 
-bool TCRDebugInfoJedy::readStream(
-    std::size_t offset, int width, std::vector<std::vector<std::uint32_t>> &rows) const
+namespace
 {
-    std::size_t pos = offset;
-    std::vector<std::uint32_t> sums(static_cast<std::size_t>(width), 0);
-    while (true) {
-        std::vector<std::uint32_t> row;
-        for (int k = 0; k < width; ++k) {
-            std::uint32_t value = 0;
-            int shift = 0;
-            while (true) {
-                if (pos >= m_data.size() || shift > 28)
-                    return false; // runs past the data or a number too long: damaged
-                const unsigned char b = static_cast<unsigned char>(m_data[pos++]);
-                value |= std::uint32_t(b & 0x7F) << shift;
-                shift += 7;
-                if (!(b & 0x80))
-                    break;
+
+    // Reads one delta-coded stream of rows of Width numbers into rows (running sums). Each
+    // number takes at least one byte, so the rows can never outnumber the bytes left.
+    template <std::size_t Width, typename Add>
+    bool readRows(const std::string &data, std::size_t offset, Add &&add)
+    {
+        std::size_t pos = offset;
+        std::uint32_t sums[Width] = {};
+        while (true) {
+            std::uint32_t row[Width];
+            for (std::size_t k = 0; k < Width; ++k) {
+                std::uint32_t value = 0;
+                int shift = 0;
+                while (true) {
+                    if (pos >= data.size() || shift > 28)
+                        return false; // runs past the data or a number too long: damaged
+                    const unsigned char b = static_cast<unsigned char>(data[pos++]);
+                    value |= std::uint32_t(b & 0x7F) << shift;
+                    shift += 7;
+                    if (!(b & 0x80))
+                        break;
+                }
+                if (value == EndOfStream)
+                    return k == 0;
+                sums[k] += value; // deltas wrap like 32-bit numbers
+                row[k] = sums[k];
             }
-            if (value == EndOfStream) {
-                if (k != 0)
-                    return false;
-                return true;
-            }
-            sums[static_cast<std::size_t>(k)] += value; // deltas wrap like 32-bit numbers
-            row.push_back(sums[static_cast<std::size_t>(k)]);
+            add(row);
         }
-        if (rows.size() >= MaxRows)
-            return false;
-        rows.push_back(std::move(row));
     }
-}
+
+} // namespace
 
 bool TCRDebugInfoJedy::word(std::uint32_t offset, std::string &out) const
 {
+    // A word is at most MaxWordLength characters here; a longer one is cut, so that no word,
+    // however often the tables name it, costs more than that to read.
     out.clear();
     std::size_t pos = std::size_t(m_wordsOffset) + offset;
     if (pos >= m_data.size())
         return false;
     if (m_data[pos] == '\1') {
-        const std::size_t end = m_data.find('\0', pos + 1);
-        if (end == std::string::npos)
-            return false;
-        out = m_data.substr(pos + 1, end - pos - 1);
+        ++pos;
+        while (out.size() < MaxWordLength) {
+            if (pos >= m_data.size())
+                return false;
+            const char c = m_data[pos++];
+            if (c == '\0')
+                return true;
+            out.push_back(c);
+        }
         return true;
     }
-    while (pos + 3 <= m_data.size() && out.size() < 4096) {
+    while (pos + 3 <= m_data.size()) {
         const std::uint32_t v = std::uint32_t(static_cast<unsigned char>(m_data[pos]))
             | std::uint32_t(static_cast<unsigned char>(m_data[pos + 1])) << 8
             | std::uint32_t(static_cast<unsigned char>(m_data[pos + 2])) << 16;
         pos += 3;
         for (int k = 0; k < 4; ++k) {
             const unsigned code = (v >> (6 * k)) & 63;
-            if (code == 0)
+            if (code == 0 || out.size() >= MaxWordLength)
                 return true;
             out.push_back(decode6(code));
         }
@@ -172,41 +182,12 @@ bool TCRDebugInfoJedy::parse()
         if (off < HeaderSize || off >= m_data.size())
             return false;
     m_wordsOffset = words;
-    std::vector<std::vector<std::uint32_t>> rows;
-    auto named = [&](std::uint32_t offset, std::vector<Named> &out) {
-        rows.clear();
-        if (!readStream(offset, 2, rows))
-            return false;
-        for (const auto &r : rows) {
-            Named n { r[0], {} };
-            if (!word(r[1], n.name))
-                return false;
-            out.push_back(std::move(n));
-        }
-        return true;
-    };
-    if (!named(units, m_units) || !named(sources, m_sources))
+    if (!readRows<2>(m_data, units, [&](const std::uint32_t *r) { m_units.push_back({ r[0], r[1] }); })
+        || !readRows<2>(m_data, sources, [&](const std::uint32_t *r) { m_sources.push_back({ r[0], r[1] }); })
+        || !readRows<3>(
+            m_data, symbols, [&](const std::uint32_t *r) { m_symbols.push_back({ r[0], r[1], r[2] }); })
+        || !readRows<2>(m_data, lines, [&](const std::uint32_t *r) { m_lines.push_back({ r[0], r[1] }); }))
         return false;
-    rows.clear();
-    if (!readStream(symbols, 3, rows))
-        return false;
-    for (const auto &r : rows) {
-        Named n { r[0], {} };
-        if (!word(r[1], n.name))
-            return false;
-        if (r[2] != 0) {
-            std::string second;
-            if (!word(r[2], second))
-                return false;
-            n.name += "." + second;
-        }
-        m_symbols.push_back(std::move(n));
-    }
-    rows.clear();
-    if (!readStream(lines, 2, rows))
-        return false;
-    for (const auto &r : rows)
-        m_lines.push_back({ r[0], r[1] });
     auto byAddress = [](const auto &a, const auto &b) { return a.address < b.address; };
     // Every stream is written in address order; anything else is damage.
     if (!std::is_sorted(m_units.begin(), m_units.end(), byAddress)
@@ -214,6 +195,27 @@ bool TCRDebugInfoJedy::parse()
         || !std::is_sorted(m_symbols.begin(), m_symbols.end(), byAddress)
         || !std::is_sorted(m_lines.begin(), m_lines.end(), byAddress))
         return false;
+    // Every word the tables name must be readable; each distinct word is checked once.
+    std::vector<std::uint32_t> named;
+    named.reserve(m_units.size() + m_sources.size() + 2 * m_symbols.size());
+    for (const auto *table : { &m_units, &m_sources })
+        for (const Named &n : *table)
+            named.push_back(n.word);
+    for (const Symbol &s : m_symbols) {
+        named.push_back(s.word);
+        if (s.second != 0)
+            named.push_back(s.second);
+    }
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    std::string text;
+    for (std::uint32_t w : named)
+        if (!word(w, text))
+            return false;
+    m_units.shrink_to_fit();
+    m_sources.shrink_to_fit();
+    m_symbols.shrink_to_fit();
+    m_lines.shrink_to_fit();
     return !m_units.empty() || !m_symbols.empty();
 }
 
@@ -224,12 +226,16 @@ bool TCRDebugInfoJedy::getLocationInfo(std::uint64_t address, TCrashLocationInfo
     info = TCrashLocationInfo {};
     info.address = address;
     if (const Named *u = lastAtOrBelow(m_units, address))
-        info.unitName = u->name;
-    const Named *sym = lastAtOrBelow(m_symbols, address);
-    if (sym)
-        info.procedureName = sym->name;
+        word(u->word, info.unitName);
+    const Symbol *sym = lastAtOrBelow(m_symbols, address);
+    if (sym) {
+        word(sym->word, info.procedureName);
+        std::string second;
+        if (sym->second != 0 && word(sym->second, second))
+            info.procedureName += "." + second;
+    }
     if (const Named *s = lastAtOrBelow(m_sources, address))
-        info.sourceFile = s->name;
+        word(s->word, info.sourceFile);
     if (const Line *l = lastAtOrBelow(m_lines, address)) {
         info.line = l->line;
         if (sym)

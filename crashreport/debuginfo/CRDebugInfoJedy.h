@@ -30,23 +30,34 @@ public:
     static void appendValue(std::string &out, std::uint32_t value);
     static std::string packWord(const std::string &text);
 
+    // Names are cut to this many characters, as the call-stack entries hold them.
+    static constexpr std::size_t MaxWordLength = 255;
+
 private:
+    // The tables keep word offsets, not texts: the data is held once and a name is decoded
+    // (at most MaxWordLength characters) when a look-up needs it. So the memory stays a small
+    // multiple of the data's size whatever the data claims.
     struct Named {
         std::uint64_t address;
-        std::string name;
+        std::uint32_t word;
+    };
+    struct Symbol {
+        std::uint64_t address;
+        std::uint32_t word, second; // second 0: no class part
     };
     struct Line {
         std::uint64_t address;
         std::uint32_t line;
     };
     bool parse();
-    bool readStream(std::size_t offset, int width, std::vector<std::vector<std::uint32_t>> &rows) const;
+    template <typename Row> bool readStream(std::size_t offset, std::vector<Row> &rows) const;
     bool word(std::uint32_t offset, std::string &out) const;
 
     std::string m_data;
     bool m_valid = false;
     std::uint32_t m_wordsOffset = 0;
-    std::vector<Named> m_units, m_sources, m_symbols;
+    std::vector<Named> m_units, m_sources;
+    std::vector<Symbol> m_symbols;
     std::vector<Line> m_lines;
 };
 

@@ -82,6 +82,11 @@ namespace
 
 } // namespace
 
+bool TCRDebugInfoMap::NoCase::operator()(const std::string &a, const std::string &b) const
+{
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+}
+
 TCRDebugInfoMap::TCRDebugInfoMap(const std::string &text)
 {
     m_valid = CrashParseOrClear([&] { return parse(text); },
@@ -89,6 +94,10 @@ TCRDebugInfoMap::TCRDebugInfoMap(const std::string &text)
             m_segments.clear();
             m_publics.clear();
             m_lines.clear();
+            m_byAddress.clear();
+            m_blockLines.clear();
+            m_sourceFiles.clear();
+            m_unitBlock.clear();
         });
 }
 
@@ -131,9 +140,9 @@ bool TCRDebugInfoMap::parse(const std::string &text)
             const std::size_t forPos = line.find("for");
             std::string unit = line.substr(forPos + 3, open - forPos - 3);
             unit.erase(0, unit.find_first_not_of(' '));
-            m_blockUnits.push_back(unit);
             m_sourceFiles.push_back(line.substr(open + 1, close - open - 1));
             block = static_cast<std::uint32_t>(m_sourceFiles.size() - 1);
+            m_unitBlock[unit] = block; // a unit named again: its last block answers
             state = State::Lines;
             continue;
         }
@@ -190,9 +199,29 @@ bool TCRDebugInfoMap::parse(const std::string &text)
         std::unique(m_publics.begin(), m_publics.end(),
             [](const Public &a, const Public &b) { return a.address == b.address && a.name == b.name; }),
         m_publics.end());
-    std::stable_sort(m_lines.begin(), m_lines.end(),
-        [](const LinePair &a, const LinePair &b) { return a.address < b.address; });
+    index();
     return true;
+}
+
+void TCRDebugInfoMap::index()
+{
+    std::stable_sort(m_lines.begin(), m_lines.end(), [](const LinePair &a, const LinePair &b) {
+        return a.block != b.block ? a.block < b.block : a.address < b.address;
+    });
+    m_blockLines.assign(m_sourceFiles.size(), { 0, 0 });
+    for (std::size_t i = 0; i < m_lines.size();) {
+        std::size_t j = i;
+        while (j < m_lines.size() && m_lines[j].block == m_lines[i].block)
+            ++j;
+        m_blockLines[m_lines[i].block] = { static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j) };
+        i = j;
+    }
+    m_byAddress.resize(m_lines.size());
+    for (std::uint32_t i = 0; i < m_byAddress.size(); ++i)
+        m_byAddress[i] = i;
+    // Equal addresses keep the order of the blocks in the file, so the later block answers.
+    std::stable_sort(m_byAddress.begin(), m_byAddress.end(),
+        [this](std::uint32_t a, std::uint32_t b) { return m_lines[a].address < m_lines[b].address; });
 }
 
 const TCRDebugInfoMap::Segment *TCRDebugInfoMap::segmentOf(std::uint64_t address) const
@@ -207,14 +236,18 @@ const TCRDebugInfoMap::Segment *TCRDebugInfoMap::segmentOf(std::uint64_t address
 
 const TCRDebugInfoMap::LinePair *TCRDebugInfoMap::lineAt(std::uint64_t address, std::uint32_t block) const
 {
-    auto it = std::upper_bound(m_lines.begin(), m_lines.end(), address,
-        [](std::uint64_t a, const LinePair &p) { return a < p.address; });
-    while (it != m_lines.begin()) {
-        --it;
-        if (block == UINT32_MAX || it->block == block)
-            return &*it;
+    if (block == UINT32_MAX) {
+        auto it = std::upper_bound(m_byAddress.begin(), m_byAddress.end(), address,
+            [this](std::uint64_t a, std::uint32_t i) { return a < m_lines[i].address; });
+        return it == m_byAddress.begin() ? nullptr : &m_lines[*(it - 1)];
     }
-    return nullptr;
+    if (block >= m_blockLines.size())
+        return nullptr;
+    const auto first = m_lines.begin() + m_blockLines[block].first,
+               last = m_lines.begin() + m_blockLines[block].second;
+    auto it = std::upper_bound(
+        first, last, address, [](std::uint64_t a, const LinePair &p) { return a < p.address; });
+    return it == first ? nullptr : &*(it - 1);
 }
 
 bool TCRDebugInfoMap::getLocationInfo(std::uint64_t address, TCrashLocationInfo &info) const
@@ -235,10 +268,8 @@ bool TCRDebugInfoMap::getLocationInfo(std::uint64_t address, TCrashLocationInfo 
         procAddress = (pub - 1)->address;
     }
     // The line table of the unit holding the address.
-    std::uint32_t block = UINT32_MAX;
-    for (std::uint32_t i = 0; i < m_blockUnits.size(); ++i)
-        if (strcasecmp(m_blockUnits[i].c_str(), seg->unit.c_str()) == 0)
-            block = i;
+    const auto unitBlock = m_unitBlock.find(seg->unit);
+    const std::uint32_t block = unitBlock == m_unitBlock.end() ? UINT32_MAX : unitBlock->second;
     if (const LinePair *p = lineAt(address, block); p && p->address >= seg->start) {
         info.line = p->line;
         info.sourceFile = m_sourceFiles[p->block];

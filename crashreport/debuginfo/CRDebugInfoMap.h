@@ -4,6 +4,7 @@
 
 #include "CRDebugInfoSource.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,16 +33,23 @@ private:
         std::uint32_t line;
         std::uint32_t block; // index into m_sourceFiles
     };
+    struct NoCase {
+        bool operator()(const std::string &a, const std::string &b) const;
+    };
     bool parse(const std::string &text);
+    void index();
     const Segment *segmentOf(std::uint64_t address) const;
+    // The last pair at or below the address: of the block, or of any block for UINT32_MAX.
     const LinePair *lineAt(std::uint64_t address, std::uint32_t block) const;
 
     bool m_valid = false;
     std::vector<Segment> m_segments; // sorted by start
     std::vector<Public> m_publics; // sorted by address
-    std::vector<LinePair> m_lines; // sorted by address
+    std::vector<LinePair> m_lines; // sorted by block, then address
+    std::vector<std::uint32_t> m_byAddress; // indexes of m_lines in address order
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_blockLines; // per block: its range of m_lines
     std::vector<std::string> m_sourceFiles;
-    std::vector<std::string> m_blockUnits;
+    std::map<std::string, std::uint32_t, NoCase> m_unitBlock; // unit -> its last line block
 };
 
 } // namespace crashreport

@@ -1,6 +1,7 @@
 #include "CRDebugInfoTD32.h"
 
 #include <algorithm>
+#include <set>
 #include <stdexcept>
 
 namespace crashreport
@@ -65,6 +66,7 @@ namespace
 
 TCRDebugInfoTD32::TCRDebugInfoTD32(std::string data)
     : m_data(std::move(data))
+    , m_decodeLimit(m_data.size())
 {
     m_valid = CrashParseOrClear([&] { return parse(); },
         [this] {
@@ -74,6 +76,15 @@ TCRDebugInfoTD32::TCRDebugInfoTD32(std::string data)
         });
     m_data.clear(); // everything needed has been copied out
     m_data.shrink_to_fit();
+}
+
+void TCRDebugInfoTD32::countRecords(std::size_t n)
+{
+    // Every record takes at least two bytes of sound data, so more records than bytes means
+    // that offsets were made to overlap or repeat.
+    if (n > m_decodeLimit - m_decoded)
+        throw Damaged();
+    m_decoded += n;
 }
 
 bool TCRDebugInfoTD32::parse()
@@ -99,17 +110,27 @@ bool TCRDebugInfoTD32::parse()
     const std::uint32_t headerSize = all.u16(), entrySize = all.u16(), count = all.u32();
     if (headerSize < 16 || entrySize < 12 || count > 1u << 20)
         throw Damaged();
+    // Each offset is followed once: a second visit is damage, not more work.
+    enum Kind : std::size_t { SubsectionAt, FileAt, BlockAt };
+    std::set<std::pair<std::size_t, Kind>> visited;
+    auto visitOnce = [&visited](std::size_t at, Kind kind) {
+        if (!visited.insert({ at, kind }).second)
+            throw Damaged();
+    };
     struct Entry {
         std::uint32_t type, module, offset, size;
     };
     std::vector<Entry> entries;
     for (std::uint32_t i = 0; i < count; ++i) {
         all.seek(std::size_t(dirOffset) + headerSize + std::size_t(i) * entrySize);
+        countRecords(1);
         Entry e;
         e.type = all.u16();
         e.module = all.u16();
         e.offset = all.u32();
         e.size = all.u32();
+        if (e.size > 0)
+            visitOnce(base + e.offset, SubsectionAt);
         entries.push_back(e);
     }
     // Names first: the other subsections refer to them.
@@ -121,6 +142,7 @@ bool TCRDebugInfoTD32::parse()
         if (n > e.size)
             throw Damaged();
         for (std::uint32_t i = 0; i < n; ++i) {
+            countRecords(1);
             const std::uint32_t len = c.u(1);
             c.need(len + 1);
             m_names.emplace_back(m_data, c.pos, len);
@@ -144,6 +166,7 @@ bool TCRDebugInfoTD32::parse()
             const std::uint32_t segs = c.u16();
             c.u16();
             for (std::uint32_t s = 0; s < segs; ++s) {
+                countRecords(1);
                 const std::uint32_t seg = c.u16();
                 c.u16();
                 const std::uint32_t off = c.u32(), size = c.u32();
@@ -156,6 +179,7 @@ bool TCRDebugInfoTD32::parse()
             c.u32();
             while (c.pos + 4 <= c.end) {
                 const std::size_t start = c.pos;
+                countRecords(1);
                 const std::uint32_t len = c.u16();
                 if (len < 2)
                     throw Damaged();
@@ -184,22 +208,27 @@ bool TCRDebugInfoTD32::parse()
         } else if (e.type == SstSrcModule) {
             const std::uint32_t files = c.u16(), segs = c.u16();
             std::vector<std::uint32_t> fileOffsets;
+            countRecords(files);
             for (std::uint32_t f = 0; f < files; ++f)
                 fileOffsets.push_back(c.u32());
             (void)segs;
             for (std::uint32_t fo : fileOffsets) {
                 c.seek(fo);
+                visitOnce(c.pos, FileAt);
                 TCRSourceModuleInfo src;
                 src.module = e.module;
                 const std::uint32_t fileSegs = c.u16();
                 src.fileName = name(c.u32());
                 std::vector<std::uint32_t> blocks;
+                countRecords(fileSegs);
                 for (std::uint32_t s = 0; s < fileSegs; ++s)
                     blocks.push_back(c.u32());
                 for (std::uint32_t bo : blocks) {
                     c.seek(bo);
+                    visitOnce(c.pos, BlockAt);
                     const std::uint32_t seg = c.u16(), pairs = c.u16();
                     c.need(std::size_t(pairs) * 6);
+                    countRecords(pairs);
                     std::vector<std::uint32_t> offsets;
                     for (std::uint32_t p = 0; p < pairs; ++p)
                         offsets.push_back(c.u32());

@@ -20,6 +20,11 @@
 //         {u32 start, u32 end}[segments]; line block: u16 segment, u16 pairs,
 //         u32 offsets[pairs], u16 lines[pairs]
 //   sstNames 0x130: u32 count, names {u8 length, text, 0}; name index 1 is the first.
+//
+// The data may come from anyone (a file beside the module on a shared drive), so the work
+// is bounded by its size: every offset (subsection, file record, line block) is followed at
+// most once, and no more records are decoded than the data has bytes; either excess is
+// damage.
 
 #include "CRDebugInfoSource.h"
 
@@ -59,12 +64,18 @@ public:
     explicit TCRDebugInfoTD32(std::string data);
     bool getLocationInfo(std::uint64_t address, TCrashLocationInfo &info) const override;
     bool valid() const override { return m_valid; }
+    // Records decoded while parsing (directory entries, names, segments, symbols, file and
+    // line-block offsets, line pairs): at most the size of the data.
+    std::size_t recordsDecoded() const { return m_decoded; }
 
 private:
     bool parse();
+    void countRecords(std::size_t n);
 
     std::string m_data;
     bool m_valid = false;
+    std::size_t m_decoded = 0;
+    std::size_t m_decodeLimit = 0;
     std::vector<std::string> m_names;
     std::vector<TCRModuleInfo> m_modules;
     std::vector<TCRSymbolInfo> m_symbols;

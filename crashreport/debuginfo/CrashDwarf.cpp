@@ -65,6 +65,7 @@ namespace
         };
         std::vector<Range> ranges; // sorted by lo
         std::vector<Procedure> procedures;
+        std::vector<TCrashInlineSite> sites; // sorted by low, run-time addresses
     };
 
     std::unordered_map<Dwfl_Module *, ProcedureIndex> &indexes()
@@ -122,12 +123,22 @@ namespace
             return it->second;
         ProcedureIndex &index = indexes()[mod];
         Dwarf_Addr bias = 0;
+        std::vector<TCrashInlineSite> sites;
         for (Dwarf_Die *cu = nullptr; (cu = dwfl_module_nextcu(mod, cu, &bias)) != nullptr;) {
             IndexBuild b { &index, bias };
             dwarf_getfuncs(cu, indexProcedure, &b, 0);
+            sites.clear();
+            CrashCollectInlineSites(cu, sites);
+            for (TCrashInlineSite &site : sites) {
+                site.low += bias;
+                site.high += bias;
+                index.sites.push_back(std::move(site));
+            }
         }
         std::sort(index.ranges.begin(), index.ranges.end(),
             [](const auto &a, const auto &b) { return a.lo != b.lo ? a.lo < b.lo : a.hi > b.hi; });
+        std::sort(index.sites.begin(), index.sites.end(),
+            [](const TCrashInlineSite &a, const TCrashInlineSite &b) { return a.low < b.low; });
         return index;
     }
 
@@ -178,6 +189,7 @@ namespace
             return lookupLocked(address, out, false);
         }
         bool found = false;
+        const ProcedureIndex &index = indexOf(mod);
         if (Dwfl_Line *line = dwfl_module_getsrc(mod, address)) {
             int lineNo = 0;
             if (const char *file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {
@@ -186,7 +198,12 @@ namespace
                 found = true;
             }
         }
-        if (const ProcedureIndex::Procedure *p = findProcedure(indexOf(mod), address)) {
+        // Inlined code: the line of the call in the procedure's own source.
+        if (const TCrashInlineSite *site = found ? CrashFindInlineSite(index.sites, address) : nullptr) {
+            out.sourceFile = site->callFile;
+            out.line = site->callLine;
+        }
+        if (const ProcedureIndex::Procedure *p = findProcedure(index, address)) {
             out.procedureName = CrashDemangle(p->name.c_str());
             out.procedureLine = p->declLine;
             return true;
@@ -211,7 +228,74 @@ namespace
         return found;
     }
 
+    struct SiteWalk {
+        Dwarf_Files *files = nullptr;
+        std::size_t fileCount = 0;
+        std::vector<TCrashInlineSite> *out = nullptr;
+    };
+
+    std::uint64_t unsignedAttribute(Dwarf_Die *die, int name)
+    {
+        Dwarf_Attribute attr;
+        Dwarf_Word value = 0;
+        if (!dwarf_attr(die, name, &attr) || dwarf_formudata(&attr, &value) != 0)
+            return UINT64_MAX;
+        return value;
+    }
+
+    // The inlined calls among the children of a procedure or of a block inside it; calls
+    // inlined into those are part of their code and are not looked at.
+    void addInlineSites(Dwarf_Die *parent, SiteWalk &walk, int depth)
+    {
+        Dwarf_Die child;
+        if (depth > 64 || dwarf_child(parent, &child) != 0)
+            return;
+        do {
+            const int tag = dwarf_tag(&child);
+            if (tag == DW_TAG_lexical_block || tag == DW_TAG_try_block || tag == DW_TAG_catch_block) {
+                addInlineSites(&child, walk, depth + 1);
+                continue;
+            }
+            if (tag != DW_TAG_inlined_subroutine)
+                continue;
+            const std::uint64_t file = unsignedAttribute(&child, DW_AT_call_file);
+            const std::uint64_t line = unsignedAttribute(&child, DW_AT_call_line);
+            const char *name = file < walk.fileCount ? dwarf_filesrc(walk.files, file, nullptr, nullptr) : nullptr;
+            if (!name || line == 0 || line > UINT32_MAX)
+                continue;
+            Dwarf_Addr base = 0, start = 0, end = 0;
+            ptrdiff_t off = 0;
+            while ((off = dwarf_ranges(&child, off, &base, &start, &end)) > 0)
+                if (start != 0 && end > start)
+                    walk.out->push_back({ start, end, name, static_cast<std::uint32_t>(line) });
+        } while (dwarf_siblingof(&child, &child) == 0);
+    }
+
+    int collectInlineSites(Dwarf_Die *procedure, void *arg)
+    {
+        addInlineSites(procedure, *static_cast<SiteWalk *>(arg), 0);
+        return DWARF_CB_OK;
+    }
+
 } // namespace
+
+void CrashCollectInlineSites(Dwarf_Die *cu, std::vector<TCrashInlineSite> &out)
+{
+    SiteWalk walk;
+    walk.out = &out;
+    if (dwarf_getsrcfiles(cu, &walk.files, &walk.fileCount) != 0) {
+        walk.files = nullptr;
+        walk.fileCount = 0;
+    }
+    dwarf_getfuncs(cu, collectInlineSites, &walk, 0);
+}
+
+const TCrashInlineSite *CrashFindInlineSite(const std::vector<TCrashInlineSite> &sites, std::uint64_t address)
+{
+    auto it = std::upper_bound(sites.begin(), sites.end(), address,
+        [](std::uint64_t a, const TCrashInlineSite &s) { return a < s.low; });
+    return it != sites.begin() && address < (it - 1)->high ? &*(it - 1) : nullptr;
+}
 
 bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out)
 {

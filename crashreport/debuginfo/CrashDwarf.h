@@ -2,8 +2,11 @@
 // DWARF look-ups through elfutils' libdwfl for the modules of this process, including
 // separate debug files in the system's debug folders.
 
+#include <elfutils/libdw.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace crashreport
 {
@@ -20,5 +23,20 @@ bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out);
 
 // Forgets the cached session (after modules were loaded or unloaded).
 void CrashDwarfReset();
+
+// A call that the compiler inlined directly into a procedure (not into another inlined call):
+// the code it became, and the place of the call in the procedure's own source. Code inlined
+// from a header is reported at that place, so that unit, procedure and line agree.
+struct TCrashInlineSite {
+    std::uint64_t low = 0, high = 0; // addresses as the unit states them
+    std::string callFile;
+    std::uint32_t callLine = 0;
+};
+
+// Appends the outermost inlined calls of every procedure of a compilation unit.
+void CrashCollectInlineSites(Dwarf_Die *cu, std::vector<TCrashInlineSite> &out);
+
+// The site among sites (sorted by low, not overlapping) whose code holds the address.
+const TCrashInlineSite *CrashFindInlineSite(const std::vector<TCrashInlineSite> &sites, std::uint64_t address);
 
 } // namespace crashreport

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 namespace crashreport
 {
@@ -39,6 +40,15 @@ namespace
         const std::size_t n = std::min<std::size_t>(name.size(), 0xFFFF);
         putU16(o, static_cast<std::uint32_t>(n));
         o.insert(o.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+
+    void putVarint(std::vector<std::uint8_t> &o, std::uint32_t v)
+    {
+        while (v >= 0x80) {
+            o.push_back(std::uint8_t(v | 0x80));
+            v >>= 7;
+        }
+        o.push_back(std::uint8_t(v));
     }
 
     void putStep(std::vector<std::uint8_t> &o, std::int64_t lineStep, std::uint32_t addrStep, bool proc)
@@ -102,33 +112,37 @@ namespace
             pos += 4;
             return v;
         }
-        std::string str()
+        std::uint32_t varint()
         {
-            const std::uint32_t n = u16();
-            if (!need(n))
-                return {};
-            std::string s(reinterpret_cast<const char *>(data + pos), n);
-            pos += n;
-            return s;
+            std::uint32_t v = 0;
+            for (int shift = 0; shift < 35; shift += 7) {
+                const std::uint32_t b = u8();
+                if (!ok)
+                    return 0;
+                if (shift == 28 && b > 0x0F) // more than 32 bits
+                    break;
+                v |= (b & 0x7F) << shift;
+                if (!(b & 0x80))
+                    return v;
+            }
+            ok = false;
+            return 0;
         }
     };
 
-    std::string classOf(const std::string &name)
-    {
-        // The class part of a stored name: up to its last top-level "::".
-        int depth = 0;
-        std::size_t last = std::string::npos;
-        for (std::size_t i = 0; i + 1 < name.size(); ++i) {
-            const char c = name[i];
-            if (c == '<' || c == '(')
-                ++depth;
-            else if ((c == '>' || c == ')') && depth > 0)
-                --depth;
-            else if (c == ':' && name[i + 1] == ':' && depth == 0)
-                last = i++;
+    // Gives each distinct string one index, in the order first seen.
+    struct StringTable {
+        std::vector<const std::string *> items;
+        std::unordered_map<std::string, std::uint32_t> index;
+
+        std::uint32_t add(const std::string &s)
+        {
+            const auto [it, added] = index.emplace(s.substr(0, 0xFFFF), std::uint32_t(items.size()));
+            if (added)
+                items.push_back(&it->first);
+            return it->second;
         }
-        return last == std::string::npos ? std::string() : name.substr(0, last);
-    }
+    };
 
 } // namespace
 
@@ -154,14 +168,30 @@ std::vector<std::uint8_t> CrashPackLineTable(const std::vector<TCrashLineRow> &r
         }
         spans.push_back({ i, i + 1 });
     }
+    // The name of each procedure start; a unit that begins inside a procedure names it again,
+    // so that its rows know it.
+    auto procedureAt = [&](std::size_t i, const UnitSpan &span) -> const std::string & {
+        return rows[i].procedure.empty() && i == span.first ? rows[i].currentProcedure : rows[i].procedure;
+    };
+    StringTable strings;
+    std::vector<std::uint32_t> unitNames;
+    for (const UnitSpan &span : spans) {
+        unitNames.push_back(strings.add(rows[span.first].file));
+        for (std::size_t i = span.first; i < span.last; ++i)
+            if (rows[i].size != 0 && !procedureAt(i, span).empty())
+                strings.add(procedureAt(i, span));
+    }
     std::vector<std::uint8_t> out;
     putU32(out, CrashLineTableVersion);
+    putU32(out, static_cast<std::uint32_t>(strings.items.size()));
+    for (const std::string *text : strings.items)
+        putName(out, *text);
     putU32(out, static_cast<std::uint32_t>(spans.size()));
     std::vector<std::size_t> endPositions;
-    for (const UnitSpan &s : spans) {
-        const TCrashLineRow &a = rows[s.first];
-        const TCrashLineRow &b = rows[s.last - 1];
-        putName(out, a.file);
+    for (std::size_t u = 0; u < spans.size(); ++u) {
+        const TCrashLineRow &a = rows[spans[u].first];
+        const TCrashLineRow &b = rows[spans[u].last - 1];
+        putU32(out, unitNames[u]);
         putU32(out, a.line > 0 ? a.line - 1 : 0);
         putU32(out, a.address);
         putU32(out, b.address + b.size - a.address);
@@ -171,25 +201,16 @@ std::vector<std::uint8_t> CrashPackLineTable(const std::vector<TCrashLineRow> &r
     for (std::size_t u = 0; u < spans.size(); ++u) {
         const UnitSpan &s = spans[u];
         std::int64_t line = rows[s.first].line > 0 ? rows[s.first].line - 1 : 0;
-        std::string prevClass;
         for (std::size_t i = s.first; i < s.last; ++i) {
             const TCrashLineRow &r = rows[i];
             if (r.size == 0)
                 continue;
-            // A unit that begins inside a procedure names it again, so that its rows know it.
-            std::string proc = r.procedure;
-            if (proc.empty() && i == s.first)
-                proc = r.currentProcedure;
+            const std::string &proc = procedureAt(i, s);
             const bool isProc = !proc.empty();
             putStep(out, static_cast<std::int64_t>(r.line) - line, r.size, isProc);
             if (isProc) {
-                const std::string cls = classOf(proc);
-                if (!cls.empty() && cls == prevClass)
-                    putName(out, "." + proc.substr(cls.size() + 2));
-                else
-                    putName(out, proc);
-                prevClass = cls;
-                putU32(out, r.procedureLine);
+                putVarint(out, strings.add(proc));
+                putVarint(out, r.procedureLine);
             }
             line = r.line;
         }
@@ -198,14 +219,38 @@ std::vector<std::uint8_t> CrashPackLineTable(const std::vector<TCrashLineRow> &r
     return out;
 }
 
+std::string TCrashLineTable::text(std::uint64_t index) const
+{
+    if (index >= m_strings.size())
+        return {};
+    const Text &t = m_strings[index];
+    return std::string(reinterpret_cast<const char *>(m_data.data() + t.at), t.size);
+}
+
 bool TCrashLineTable::load(std::vector<std::uint8_t> data)
 {
     m_units.clear();
+    m_strings.clear();
     m_data = std::move(data);
     Reader r { m_data.data(), m_data.size(), 0 };
     const std::uint32_t version = r.u32();
+    const std::uint32_t stringCount = r.u32();
+    // Every count is checked against the bytes its items need before anything is reserved.
+    if (!r.ok || version != CrashLineTableVersion || stringCount > m_data.size() / 2) {
+        m_data.clear();
+        return false;
+    }
+    std::vector<Text> strings;
+    strings.reserve(stringCount);
+    for (std::uint32_t i = 0; i < stringCount && r.ok; ++i) {
+        const std::uint32_t n = r.u16();
+        if (!r.need(n))
+            break;
+        strings.push_back({ static_cast<std::uint32_t>(r.pos), n });
+        r.pos += n;
+    }
     const std::uint32_t count = r.u32();
-    if (!r.ok || version != CrashLineTableVersion || count > m_data.size() / 18) {
+    if (!r.ok || count > (m_data.size() - r.pos) / 20) {
         m_data.clear();
         return false;
     }
@@ -213,7 +258,9 @@ bool TCrashLineTable::load(std::vector<std::uint8_t> data)
     units.reserve(count);
     for (std::uint32_t i = 0; i < count && r.ok; ++i) {
         Unit u;
-        u.name = r.str();
+        u.name = r.u32();
+        if (u.name >= stringCount)
+            r.ok = false;
         u.firstLine = r.u32();
         u.start = r.u32();
         u.size = r.u32();
@@ -236,6 +283,7 @@ bool TCrashLineTable::load(std::vector<std::uint8_t> data)
     std::stable_sort(
         units.begin(), units.end(), [](const Unit &a, const Unit &b) { return a.start < b.start; });
     m_units = std::move(units);
+    m_strings = std::move(strings);
     return true;
 }
 
@@ -253,7 +301,7 @@ bool TCrashLineTable::lookup(std::uint64_t address, TCrashLineLookup &out) const
         Reader r { m_data.data(), u.recordsEnd, u.recordsBegin };
         std::int64_t line = u.firstLine;
         std::uint64_t addr = u.start;
-        std::string proc, prevClass;
+        std::uint64_t proc = UINT64_MAX;
         std::int64_t procLine = 0;
         while (r.ok && r.pos < u.recordsEnd) {
             const std::uint32_t b0 = r.u8();
@@ -290,13 +338,10 @@ bool TCrashLineTable::lookup(std::uint64_t address, TCrashLineLookup &out) const
                 }
             }
             if (isProc) {
-                std::string name = r.str();
-                const std::uint32_t first = r.u32();
-                if (!name.empty() && name[0] == '.')
-                    name = prevClass.empty() ? name.substr(1) : prevClass + "::" + name.substr(1);
-                prevClass = classOf(name);
-                proc = std::move(name);
-                procLine = first;
+                proc = r.varint();
+                procLine = r.varint();
+                if (proc >= m_strings.size())
+                    return false;
             }
             if (!r.ok)
                 return false;
@@ -304,8 +349,8 @@ bool TCrashLineTable::lookup(std::uint64_t address, TCrashLineLookup &out) const
             if (address >= addr && address - addr < addrStep) {
                 if (line <= 0 || line > std::numeric_limits<std::uint32_t>::max())
                     return false;
-                out.unitName = u.name;
-                out.procedureName = proc;
+                out.unitName = text(u.name);
+                out.procedureName = text(proc);
                 out.line = static_cast<std::uint32_t>(line);
                 out.lineOffset
                     = procLine > 0 && line >= procLine ? static_cast<std::uint32_t>(line - procLine) : 0;

@@ -5,8 +5,10 @@
 //
 // Stream layout (little-endian):
 //   u32 version (CrashLineTableVersion)
+//   u32 string count, then the strings: u16 length, bytes. Every file and procedure name
+//       is stored here once; units and procedure starts refer to it by index.
 //   u32 unit count
-//   per unit: u16 name length, name bytes (the source file),
+//   per unit: u32 name (string index of the source file),
 //             u32 first line, u32 start address (file virtual address),
 //             u32 code size, u32 end position of the unit's records in the stream
 //   records: unit k's records run from the end position of unit k-1 (for the first unit,
@@ -22,9 +24,9 @@
 //                    (4095 means 0). Bits 4-31 equal to 0xFFEFFFE: two u16 follow, line
 //                    step - 1 and address step - 1; equal to 0xFFEFFFD: an i32 line step
 //                    and a u32 address step follow (steps back in the source).
-// A procedure start is followed by u16 name length, the name (a C++ name without its
-// parameter list; a name beginning with "." continues the previous procedure's class) and
-// u32 the procedure's first line (0 when it lies in another file).
+// A procedure start is followed by two unsigned LEB128 numbers (7 bits a byte, low bits
+// first, high bit = more follows): the string index of its name (a C++ name without its
+// parameter list) and the procedure's first line (0 when it lies in another file).
 
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +39,7 @@ namespace crashreport
 
 struct TCrashModule;
 
-inline constexpr std::uint32_t CrashLineTableVersion = 600;
+inline constexpr std::uint32_t CrashLineTableVersion = 601;
 
 // One row as the generator sees it: an address range with its file and line, and the
 // procedure that starts at its address (empty when none starts there).
@@ -72,8 +74,14 @@ public:
     std::size_t unitCount() const { return m_units.size(); }
 
 private:
+    struct Text {
+        std::uint32_t at = 0; // position in m_data
+        std::uint32_t size = 0;
+    };
+    std::string text(std::uint64_t index) const;
+
     struct Unit {
-        std::string name;
+        std::uint32_t name = 0; // string index
         std::uint32_t firstLine = 0;
         std::uint32_t start = 0;
         std::uint32_t size = 0;
@@ -81,6 +89,7 @@ private:
         std::uint32_t recordsEnd = 0;
     };
     std::vector<std::uint8_t> m_data;
+    std::vector<Text> m_strings;
     std::vector<Unit> m_units; // sorted by start
 };
 

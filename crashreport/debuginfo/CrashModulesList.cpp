@@ -124,6 +124,8 @@ namespace
             if (options->loadFromLookup(data))
                 m->options = std::move(options);
             m->lineTable = CrashLineTableFromStream(data.block.findStream(CrashDataLineTableTag));
+            if (const std::int64_t built = CrashDataBuildTime(data.block); built != 0)
+                m->buildTime = static_cast<std::time_t>(built);
         }
         if (elf.hasDwarf) {
             m->debugSourceKind = TCrashDebugSourceKind::Dwarf;

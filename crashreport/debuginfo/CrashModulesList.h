@@ -61,8 +61,8 @@ struct TCrashModule {
     std::string version; // "6.4.2" from libfoo.so.6.4.2, or the program's own version
     std::uint64_t size = 0; // file size in bytes
     std::time_t modified = 0; // file modification time (seconds since the epoch, UTC)
-    // Build time: the modification time of the module file, which the build's last step (linking,
-    // then embedding the options block) sets; 0 when the file cannot be read.
+    // Build time: the one the build tool wrote into the module's data block; without one, the
+    // modification time of the module file (which copying changes); 0 when neither is known.
     std::time_t buildTime = 0;
     bool isMainProgram = false;
     bool hasLibraryData = false; // the module carries the library's options data block

@@ -21,6 +21,27 @@ const std::vector<std::uint8_t> *TCrashDataBlock::findStream(std::uint32_t tag) 
     return nullptr;
 }
 
+TCrashDataStream CrashDataBuildTimeStream(std::int64_t secondsSinceEpoch)
+{
+    TCrashDataStream stream;
+    stream.tag = CrashDataBuildTimeTag;
+    const auto bits = static_cast<std::uint64_t>(secondsSinceEpoch);
+    for (int i = 0; i < 8; ++i)
+        stream.data.push_back(std::uint8_t(bits >> (8 * i)));
+    return stream;
+}
+
+std::int64_t CrashDataBuildTime(const TCrashDataBlock &block)
+{
+    const std::vector<std::uint8_t> *stream = block.findStream(CrashDataBuildTimeTag);
+    if (!stream || stream->size() != 8)
+        return 0;
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i)
+        bits |= std::uint64_t((*stream)[std::size_t(i)]) << (8 * i);
+    return static_cast<std::int64_t>(bits);
+}
+
 std::vector<std::uint8_t> BuildCrashDataBlock(const TCrashDataBlock &block)
 {
     ByteWriter body;

@@ -46,6 +46,9 @@ constexpr std::uint32_t CrashDataTag(const char (&text)[5])
 }
 // The line table written at build time by the line-table generator.
 inline constexpr std::uint32_t CrashDataLineTableTag = CrashDataTag("LINE");
+// The module's build time, written by the build tool: seconds since 1970-01-01 UTC as a
+// little-endian signed 64-bit number (8 bytes).
+inline constexpr std::uint32_t CrashDataBuildTimeTag = CrashDataTag("TIME");
 
 struct TCrashDataStream {
     std::uint32_t tag = 0;
@@ -79,6 +82,11 @@ struct TCrashDataLookup {
     TCrashDataBlock block;
     std::string error;
 };
+
+// The stream of a build time, and the build time of a block: 0 when the block has no such
+// stream or one of another length.
+TCrashDataStream CrashDataBuildTimeStream(std::int64_t secondsSinceEpoch);
+std::int64_t CrashDataBuildTime(const TCrashDataBlock &block);
 
 // Builds the canonical block (the section contents).
 std::vector<std::uint8_t> BuildCrashDataBlock(const TCrashDataBlock &block);

@@ -1,5 +1,6 @@
 #include "SystemInfoLinux.h"
 
+#include "CrashDataBlock.h"
 #include "CrashFileNames.h"
 
 #include <algorithm>
@@ -413,8 +414,10 @@ ApplicationValues currentApplicationValues(const std::string &version, const std
     a.version = version;
     a.commandLine = joinCommandLine(readSmallFile("/proc/self/cmdline"));
     a.buildTime = buildTime;
-    // Without a build time from the program, the program file's modification time stands in: the
-    // build's last step (linking, then embedding the options block) sets it.
+    // Without a build time from the program, the one the build wrote into the data block; the
+    // program file's modification time (which a copy changes) only when there is none.
+    if (a.buildTime == 0 && OwnCrashData().found)
+        a.buildTime = std::time_t(CrashDataBuildTime(OwnCrashData().block));
     struct stat st {};
     if (a.buildTime == 0 && !exePath.empty() && ::stat(exePath.c_str(), &st) == 0)
         a.buildTime = st.st_mtime;

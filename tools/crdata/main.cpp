@@ -1,15 +1,22 @@
 // crdata: writes a module's crash data block from a readable options file.
 //
-//   crdata [--stream TAG=FILE]... OPTIONS_FILE OUTPUT_FILE
+//   crdata [--stream TAG=FILE]... [--build-time SECONDS] OPTIONS_FILE OUTPUT_FILE
 //       writes the block (the contents of the ".crdata" section) to OUTPUT_FILE
-//   crdata --append MODULE [--stream TAG=FILE]... OPTIONS_FILE
+//   crdata --append MODULE [--stream TAG=FILE]... [--build-time SECONDS] OPTIONS_FILE
 //       appends the block to MODULE (an earlier appended block is replaced)
+//
+// The block carries the build time (stream "TIME"): the given seconds since 1970, else
+// $SOURCE_DATE_EPOCH for reproducible builds, else now. The report's "Compilation Date" comes
+// from it, so that copying the program does not change it.
 
 #include "CrashDataBlock.h"
 #include "CrashOptionsText.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -26,9 +33,23 @@ namespace {
 
 int Usage()
 {
-    std::cerr << "usage: crdata [--stream TAG=FILE]... OPTIONS_FILE OUTPUT_FILE\n"
-                 "       crdata --append MODULE [--stream TAG=FILE]... OPTIONS_FILE\n";
+    std::cerr << "usage: crdata [--stream TAG=FILE]... [--build-time SECONDS] OPTIONS_FILE OUTPUT_FILE\n"
+                 "       crdata --append MODULE [--stream TAG=FILE]... [--build-time SECONDS] OPTIONS_FILE\n";
     return 2;
+}
+
+// Seconds since 1970 written in decimal; false for anything else.
+bool ParseSeconds(const char *text, std::int64_t &out)
+{
+    if (!text || !*text)
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    out = value;
+    return true;
 }
 
 bool ReadFile(const std::string &path, std::string &out)
@@ -93,12 +114,22 @@ int main(int argc, char **argv)
     std::vector<std::string> positional;
     std::vector<TCrashDataStream> streams;
     std::string appendTo;
+    std::int64_t buildTime = 0;
+    bool haveBuildTime = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--stream" || arg == "--append") && i + 1 < argc) {
+        if ((arg == "--stream" || arg == "--append" || arg == "--build-time") && i + 1 < argc) {
             const std::string value = argv[++i];
             if (arg == "--append") {
                 appendTo = value;
+                continue;
+            }
+            if (arg == "--build-time") {
+                if (!ParseSeconds(value.c_str(), buildTime)) {
+                    std::cerr << "crdata: the build time is not a number of seconds: " << value << "\n";
+                    return 2;
+                }
+                haveBuildTime = true;
                 continue;
             }
             const std::size_t equals = value.find('=');
@@ -140,6 +171,11 @@ int main(int argc, char **argv)
     block.leakUseMainOptions = file.leakUseMainOptions;
     block.options = file.options.writeToStream();
     block.streams = std::move(streams);
+    if (!block.findStream(CrashDataBuildTimeTag)) {
+        if (!haveBuildTime && !ParseSeconds(std::getenv("SOURCE_DATE_EPOCH"), buildTime))
+            buildTime = std::int64_t(std::time(nullptr));
+        block.streams.push_back(CrashDataBuildTimeStream(buildTime));
+    }
 
     if (!appendTo.empty()) {
         if (!AppendToModule(appendTo, BuildCrashDataTrailer(block), error)) {

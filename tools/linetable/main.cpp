@@ -2,6 +2,7 @@
 // Writes the packed line table of a module (an ELF file with DWARF line information):
 // units, lines and procedures, for the crash-report library's own line look-ups.
 
+#include "CrashDwarf.h"
 #include "CrashElfFile.h"
 #include "CrashLineTable.h"
 #include "CrashNames.h"
@@ -43,7 +44,8 @@ int collectDecl(Dwarf_Die *die, void *arg)
     return DWARF_CB_OK;
 }
 
-bool collectRows(const char *path, std::vector<RawRow> &rows, DeclLines &decl, std::string &error)
+bool collectRows(const char *path, std::vector<RawRow> &rows, DeclLines &decl,
+    std::vector<TCrashInlineSite> &sites, std::string &error)
 {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -62,6 +64,7 @@ bool collectRows(const char *path, std::vector<RawRow> &rows, DeclLines &decl, s
         Dwarf_Die cu;
         if (dwarf_offdie(dw, off + headerSize, &cu)) {
             dwarf_getfuncs(&cu, collectDecl, &decl, 0);
+            CrashCollectInlineSites(&cu, sites);
             Dwarf_Lines *lines = nullptr;
             size_t count = 0;
             if (dwarf_getsrclines(&cu, &lines, &count) == 0) {
@@ -99,6 +102,38 @@ bool collectRows(const char *path, std::vector<RawRow> &rows, DeclLines &decl, s
     return true;
 }
 
+// Code inlined into a procedure takes the line of its call in the procedure's own source,
+// as a stack walk reports it. Rows sorted by address; sites sorted by low, not overlapping.
+std::vector<RawRow> atCallSites(const std::vector<RawRow> &rows, const std::vector<TCrashInlineSite> &sites)
+{
+    std::vector<RawRow> out;
+    std::size_t k = 0;
+    for (const RawRow &r : rows) {
+        std::uint64_t pos = r.address;
+        while (pos < r.end) {
+            while (k < sites.size() && sites[k].high <= pos)
+                ++k;
+            RawRow piece = r;
+            piece.address = pos;
+            if (k < sites.size() && sites[k].low <= pos) {
+                piece.end = std::min(r.end, sites[k].high);
+                piece.file = sites[k].callFile;
+                piece.line = static_cast<int>(sites[k].callLine);
+            } else {
+                piece.end = k < sites.size() ? std::min(r.end, sites[k].low) : r.end;
+            }
+            pos = piece.end;
+            // Neighbours on one line become one row.
+            if (!out.empty() && out.back().end == piece.address && out.back().line == piece.line
+                && out.back().file == piece.file)
+                out.back().end = piece.end;
+            else
+                out.push_back(std::move(piece));
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -109,8 +144,9 @@ int main(int argc, char **argv)
     }
     std::vector<RawRow> raw;
     DeclLines decl;
+    std::vector<TCrashInlineSite> sites;
     std::string error;
-    if (!collectRows(argv[1], raw, decl, error)) {
+    if (!collectRows(argv[1], raw, decl, sites, error)) {
         std::fprintf(stderr, "%s: %s: %s\n", argv[0], argv[1], error.c_str());
         return 1;
     }
@@ -136,6 +172,9 @@ int main(int argc, char **argv)
         }
         rows.push_back(r);
     }
+    std::sort(sites.begin(), sites.end(),
+        [](const TCrashInlineSite &a, const TCrashInlineSite &b) { return a.low < b.low; });
+    rows = atCallSites(rows, sites);
     // Procedures from the symbol tables.
     const TCrashElfInfo elf = CrashReadElfFile(argv[1]);
     const auto &functions = elf.functions.items();

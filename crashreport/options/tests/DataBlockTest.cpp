@@ -150,6 +150,37 @@ TEST(DataBlock, TrailerStartsWithTheVersionAndEndsWithLengthAndSignature)
     EXPECT_EQ(tail.u32(), 0x100FAB10u);
 }
 
+TEST(DataBlock, BuildTimeStreamRoundTripsAndOnlyEightBytesCount)
+{
+    struct Case {
+        const char *what;
+        std::vector<std::uint8_t> stream;
+        bool withStream;
+        std::int64_t expected;
+    };
+    const TCrashDataStream written = CrashDataBuildTimeStream(1767225600); // 2026-01-01 00:00 UTC
+    const std::vector<Case> cases = {
+        { "written by the build tool", written.data, true, 1767225600 },
+        { "before 1970", CrashDataBuildTimeStream(-86400).data, true, -86400 },
+        { "no stream", {}, false, 0 },
+        { "too short", { 1, 2, 3, 4 }, true, 0 },
+        { "too long", std::vector<std::uint8_t>(9, 1), true, 0 },
+    };
+    EXPECT_EQ(written.tag, CrashDataTag("TIME"));
+    EXPECT_EQ(written.data, (std::vector<std::uint8_t> { 0x00, 0xB9, 0x55, 0x69, 0, 0, 0, 0 }));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TCrashDataBlock block = SampleBlock();
+        if (c.withStream)
+            block.streams.push_back({ CrashDataBuildTimeTag, c.stream });
+        const std::vector<std::uint8_t> bytes = BuildCrashDataBlock(block);
+        TCrashDataBlock parsed;
+        std::string error;
+        ASSERT_TRUE(ParseCrashDataBlock(bytes.data(), bytes.size(), parsed, error)) << error;
+        EXPECT_EQ(CrashDataBuildTime(parsed), c.expected);
+    }
+}
+
 TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
 {
     CrashTempFolder dir;

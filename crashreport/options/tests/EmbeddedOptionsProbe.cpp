@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 using namespace crashreport;
 
 TEST(EmbeddedOptions, OwnModuleCarriesTheChosenOptions)
@@ -36,6 +38,9 @@ TEST(EmbeddedOptions, OwnModuleCarriesTheChosenOptions)
     EXPECT_EQ(options.text(27), "Restart application.");
     ASSERT_EQ(options.filters().count(), 1u);
     EXPECT_EQ(options.filters().item(0).className, "std::bad_alloc");
+    // The build tool wrote the time of the build.
+    EXPECT_GT(CrashDataBuildTime(data.block), 1700000000);
+    EXPECT_LE(CrashDataBuildTime(data.block), std::int64_t(std::time(nullptr)));
 
     // The line table written by the generator for the linked program.
     const auto lineTable = FindCrashDataStream(CrashDataLineTableTag);
