@@ -28,20 +28,47 @@ std::vector<std::string> splitCrLf(const std::string &text)
         start = pos + 2;
     }
 }
+
+
+// A value line that, behind the one blank the writer puts in front, would read as an item line
+// of its own (" 9.9 Label: x" gives "  9.9 Label: x").
+bool looksLikeItemLine(const std::string &line)
+{
+    std::size_t i = 0;
+    if (line.empty() || line[i++] != ' ')
+        return false;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+            ++i;
+        return i > start;
+    };
+    if (!digits() || i >= line.size() || line[i++] != '.')
+        return false;
+    return digits() && i < line.size() && line[i] == ' ';
+}
 } // namespace
 
 std::string encodeItemValue(const std::string &value)
 {
-    std::string v = NormalizeLineBreaks(value);
+    std::string v = NormalizeLineBreaks(cleanKeepingLineBreaks(value));
     if (v.find("\r\n") == std::string::npos)
         return v;
     replaceAll(v, ": ", ":_");
     std::vector<std::string> lines = splitCrLf(v);
     std::string out;
+    out.reserve(v.size() + 2 * lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
+        std::string &line = lines[i];
+        if (i > 0) {
             out += "\r\n ";
-        out += lines[i].empty() ? std::string(".") : lines[i];
+            // Every line after the first starts with one blank and is never empty, so no line of
+            // a value can be a section heading, a dash line, a table row or an empty line that
+            // ends the report; a line that would pass for another item loses its leading blanks.
+            if (looksLikeItemLine(line))
+                line.erase(0, line.find_first_not_of(' '));
+        }
+        out += line.empty() ? std::string(".") : line;
     }
     return out;
 }
@@ -70,7 +97,7 @@ void TLogItem::addSection(const std::string &name)
 {
     ++m_section;
     m_item = 0;
-    m_sections.push_back(Section { name, {} });
+    m_sections.push_back(Section { cleanOneLine(name), {} });
 }
 
 void TLogItem::addItem(const std::string &label, const std::string &value, bool shown)
@@ -81,7 +108,8 @@ void TLogItem::addItem(const std::string &label, const std::string &value, bool 
     if (m_sections.empty())
         m_sections.push_back(Section {});
     m_sections.back().items.push_back(
-        Item { "  " + std::to_string(m_section) + "." + std::to_string(m_item) + " " + label, encodeItemValue(value) });
+        Item { "  " + std::to_string(m_section) + "." + std::to_string(m_item) + " " + cleanOneLine(label),
+               encodeItemValue(value) });
 }
 
 std::string TLogItem::text() const
