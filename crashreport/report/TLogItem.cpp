@@ -4,6 +4,7 @@
 #include "ReportFormat.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace crashreport {
 
@@ -14,25 +15,9 @@ void replaceAll(std::string &s, const std::string &from, const std::string &to)
         s.replace(pos, from.size(), to);
 }
 
-std::vector<std::string> splitCrLf(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t pos = text.find("\r\n", start);
-        if (pos == std::string::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, pos - start));
-        start = pos + 2;
-    }
-}
-
-
 // A value line that, behind the one blank the writer puts in front, would read as an item line
 // of its own (" 9.9 Label: x" gives "  9.9 Label: x").
-bool looksLikeItemLine(const std::string &line)
+bool looksLikeItemLine(std::string_view line)
 {
     std::size_t i = 0;
     if (line.empty() || line[i++] != ' ')
@@ -51,26 +36,35 @@ bool looksLikeItemLine(const std::string &line)
 
 std::string encodeItemValue(const std::string &value)
 {
-    std::string v = NormalizeLineBreaks(cleanKeepingLineBreaks(value));
+    const std::string v = NormalizeLineBreaks(cleanKeepingLineBreaks(value));
     if (v.find("\r\n") == std::string::npos)
         return v;
-    replaceAll(v, ": ", ":_");
-    std::vector<std::string> lines = splitCrLf(v);
+    // One pass over the value: each line is appended with its ": " written as ":_".
     std::string out;
-    out.reserve(v.size() + 2 * lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string &line = lines[i];
-        if (i > 0) {
+    out.reserve(v.size() + v.size() / 16 + 16);
+    std::size_t start = 0;
+    for (bool first = true;; first = false) {
+        std::size_t end = v.find("\r\n", start);
+        if (end == std::string::npos)
+            end = v.size();
+        std::string_view line(v.data() + start, end - start);
+        if (!first) {
             out += "\r\n ";
-            // Every line after the first starts with one blank and is never empty, so no line of
-            // a value can be a section heading, a dash line, a table row or an empty line that
-            // ends the report; a line that would pass for another item loses its leading blanks.
+            // Every line after the first starts with one blank and is never empty, so no line
+            // of a value can be a section heading, a dash line, a table row or an empty line
+            // that ends the report; a line that would pass for another item loses its leading
+            // blanks.
             if (looksLikeItemLine(line))
-                line.erase(0, line.find_first_not_of(' '));
+                line.remove_prefix(line.find_first_not_of(' '));
         }
-        out += line.empty() ? std::string(".") : line;
+        if (line.empty())
+            out += '.';
+        for (std::size_t i = 0; i < line.size(); ++i)
+            out += (line[i] == ' ' && i > 0 && line[i - 1] == ':') ? '_' : line[i];
+        if (end == v.size())
+            return out;
+        start = end + 2;
     }
-    return out;
 }
 
 std::string decodeItemValue(const std::vector<std::string> &lines)

@@ -3,6 +3,7 @@
 #include "LogFileName.h"
 #include "LogSaving.h"
 #include "RunAsNobody.h"
+#include "StrictXml.h"
 #include "ReportFixture.h"
 #include "TLogFile.h"
 #include "TLogItem.h"
@@ -93,7 +94,9 @@ TEST(LogFile, LogAfterAddingAndReplacingMatchesGoldenFiles)
     ASSERT_TRUE(log.replaceItem(1, "2.10", "Sent to the tracker:\nentry 17"));
     ASSERT_TRUE(log.save());
     expectGolden("log-after-replace.crashlog", readFile(name));
-    expectGolden("log-after-replace.xml", TLogFile(name, true).toXml());
+    const std::string xml = TLogFile(name, true).toXml();
+    EXPECT_EQ(xmlWellFormedError(xml), "");
+    expectGolden("log-after-replace.xml", xml);
 }
 
 TEST(LogFile, ReportPartsOfAStoredReport)
@@ -151,7 +154,8 @@ TEST(LogFile, RandomBytesGiveNoCrash)
             (void)log.parts(i);
             log.replaceItem(i, "2.6", "x", "Message");
         }
-        (void)log.toXml();
+        const std::string xml = log.toXml();
+        EXPECT_EQ(xmlWellFormedError(xml), "") << "round " << round;
         (void)log.save();
     }
 }
@@ -428,6 +432,7 @@ TEST(LogFile, XmlOfReducedReportsAndTheStepsToReproduce)
     EXPECT_NE(xml.find("    <Modules/>\r\n    <Processes/>\r\n    <Assembler/>\r\n    <Registers/>\r\n"),
               std::string::npos);
     EXPECT_EQ(log.toXml(5), "<Log Version=\"6.0.12\"/>\r\n");
+    EXPECT_EQ(xmlWellFormedError(xml), "");
 }
 
 TEST(LogFile, XmlOfTheCpuSectionWithoutContextOrDumps)
@@ -442,6 +447,7 @@ TEST(LogFile, XmlOfTheCpuSectionWithoutContextOrDumps)
     EXPECT_NE(xml.find("<Registers RAX=\"????\" RDI=\"????\""), std::string::npos) << xml;
     EXPECT_NE(xml.find(" R11=\"????\" R15=\"????\"/>"), std::string::npos);
     EXPECT_NE(xml.find("    <Stack/>\r\n    <MemoryDump/>\r\n"), std::string::npos);
+    EXPECT_EQ(xmlWellFormedError(xml), "");
 }
 
 namespace {

@@ -228,7 +228,7 @@ inline std::string lineDiff(const std::string &expected, const std::string &actu
     std::ostringstream out;
     const std::size_t maxShown = 40;
     std::size_t shown = 0;
-    auto emit = [&](char sign, std::size_t lineNumber, const std::string &text) {
+    auto addLine = [&](char sign, std::size_t lineNumber, const std::string &text) {
         if (shown++ < maxShown)
             out << sign << lineNumber << ": " << text << "\n";
     };
@@ -237,9 +237,9 @@ inline std::string lineDiff(const std::string &expected, const std::string &actu
             if (i < a.size() && i < b.size() && a[i] == b[i])
                 continue;
             if (i < a.size())
-                emit('-', i + 1, a[i]);
+                addLine('-', i + 1, a[i]);
             if (i < b.size())
-                emit('+', i + 1, b[i]);
+                addLine('+', i + 1, b[i]);
         }
     } else {
         std::vector<std::vector<std::uint32_t>> common(a.size() + 1, std::vector<std::uint32_t>(b.size() + 1, 0));
@@ -251,10 +251,10 @@ inline std::string lineDiff(const std::string &expected, const std::string &actu
             if (i < a.size() && j < b.size() && a[i] == b[j]) {
                 ++i, ++j;
             } else if (i < a.size() && (j == b.size() || common[i + 1][j] >= common[i][j + 1])) {
-                emit('-', i + 1, a[i]);
+                addLine('-', i + 1, a[i]);
                 ++i;
             } else {
-                emit('+', j + 1, b[j]);
+                addLine('+', j + 1, b[j]);
                 ++j;
             }
         }
