@@ -2,7 +2,7 @@
 #include "FileSizeLimit.h"
 #include "LogFileName.h"
 #include "LogSaving.h"
-#include "RunAsNobody.h"
+#include "RunAsTestUser.h"
 #include "StrictXml.h"
 #include "ReportFixture.h"
 #include "TLogFile.h"

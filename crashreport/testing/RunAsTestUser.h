@@ -3,7 +3,7 @@
 //
 // Permission bits do not stop root, and CI runs the tests as root. The body therefore runs in a
 // child process: as root the child becomes user "nobody" (the test hands the files of the case
-// to that user with chownToNobody first); otherwise it keeps the test's own user. The child's
+// to that user with chownToTestUser first); otherwise it keeps the test's own user. The child's
 // standard error is returned, so that what the body wrote there can be checked.
 
 #include <functional>
