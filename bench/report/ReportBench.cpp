@@ -5,17 +5,22 @@
 #include "CrashModuleOptions.h"
 #include "OptionsReportTexts.h"
 #include "TCrashReportBuilder.h"
+#include "ReportItems.h"
+#include "TLogItem.h"
 #include "TLogFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <malloc.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 using namespace crashreport;
 using Clock = std::chrono::steady_clock;
@@ -27,15 +32,42 @@ double millisecondsOf(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-template <class F> double bestOf(int runs, F &&f)
+// Median and spread of repeated runs: the spread is the interquartile range (the middle half
+// of the runs lies within it), so one disturbed run neither makes nor spoils a figure.
+struct Figure {
+    double median = 0;
+    double low = 0;  // first quartile
+    double high = 0; // third quartile
+    int runs = 0;
+};
+
+double quantile(const std::vector<double> &sorted, double q)
 {
-    double best = 1e300;
+    const double at = q * double(sorted.size() - 1);
+    const std::size_t i = std::size_t(at);
+    const double frac = at - double(i);
+    return i + 1 < sorted.size() ? sorted[i] * (1 - frac) + sorted[i + 1] * frac : sorted[i];
+}
+
+template <class F> Figure measure(int runs, F &&f)
+{
+    std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
         f();
-        best = std::min(best, millisecondsOf(Clock::now() - start));
+        ms.push_back(millisecondsOf(Clock::now() - start));
     }
-    return best;
+    std::sort(ms.begin(), ms.end());
+    return Figure { quantile(ms, 0.5), quantile(ms, 0.25), quantile(ms, 0.75), runs };
+}
+
+// "12.345 ms (IQR 12.100-12.900, 15 runs)"
+std::string show(const Figure &f, int decimals = 3)
+{
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%9.*f ms (IQR %.*f-%.*f, %d runs)", decimals, f.median, decimals, f.low, decimals,
+                  f.high, f.runs);
+    return buf;
 }
 
 // A report of the size a real crash gives: 60 stack entries in 4 threads, 120 modules,
@@ -117,10 +149,27 @@ void writeSynced(const std::string &path, const std::string &text)
     ::close(fd);
 }
 
+
+// A report whose item 2.6 holds the given number of lines.
+std::string reportWithLongItem(const TCrashReportBuilder &builder, const ReportOptions &options, int lines)
+{
+    RealisticInput realistic(0);
+    std::string message;
+    for (int i = 0; i < lines; ++i)
+        message += "line " + std::to_string(i) + ": some text of the message\n";
+    realistic.input.exception.message = message;
+    return builder.build(realistic.input, options).report;
+}
+
 } // namespace
 
 int main()
 {
+    // Keep freed memory in the process: with the default thresholds every large string is a
+    // fresh mapping whose pages fault in again on each run, and on a virtual machine those
+    // faults, not the code, would make the figures.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
     TCrashModuleOptions options;
     OptionsReportTexts texts(options);
     FixedReportClock clock(1796825109, 3600);
@@ -129,7 +178,7 @@ int main()
 
     RealisticInput realistic(0);
     CrashReportText one;
-    const double buildMs = bestOf(20, [&] { one = builder.build(realistic.input, reportOptions); });
+    const Figure build = measure(21, [&] { one = builder.build(realistic.input, reportOptions); });
 
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("bench-report-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -143,28 +192,51 @@ int main()
     const std::size_t logBytes = std::filesystem::file_size(logName);
 
     std::size_t count = 0;
-    const double readMs = bestOf(10, [&] { count = TLogFile(logName).count(); });
+    const Figure read = measure(15, [&] { count = TLogFile(logName).count(); });
     TLogFile log(logName);
-    const double addMs = bestOf(10, [&] { log.addReport(one.report, 32); });
-    const double saveMs = bestOf(10, [&] { log.save(); });
-    const double replaceMs = bestOf(10, [&] { log.replaceItem(31, "3.3", "hanna@example.org", "Email"); });
-    const double xmlMs = bestOf(5, [&] { (void)log.toXml(); });
+    const Figure add = measure(15, [&] { log.addReport(one.report, 32); });
+    const Figure save = measure(15, [&] { log.save(); });
+    const Figure replace = measure(15, [&] { log.replaceItem(31, "3.3", "hanna@example.org", "Email"); });
+    const Figure xml = measure(7, [&] { (void)log.toXml(); });
 
     // Reference: the same bytes read plainly and written with one fsync.
     std::string raw;
-    const double rawReadMs = bestOf(10, [&] { raw = readAll(logName); });
+    const Figure rawRead = measure(15, [&] { raw = readAll(logName); });
     const std::string copyName = (dir / "copy.crashlog").string();
-    const double rawWriteMs = bestOf(10, [&] { writeSynced(copyName, raw); });
+    const Figure rawWrite = measure(15, [&] { writeSynced(copyName, raw); });
 
     std::printf("report size: %zu bytes; log: %zu reports, %zu bytes\n", one.report.size(), count, logBytes);
-    std::printf("build one report:        %8.3f ms\n", buildMs);
-    std::printf("read log (32 reports):   %8.3f ms  (%.2f x a plain read of the file: %.3f ms)\n", readMs,
-                readMs / rawReadMs, rawReadMs);
-    std::printf("add one report:          %8.4f ms\n", addMs);
-    std::printf("save log (32 reports):   %8.3f ms  (%.2f x a plain fsync-ed write: %.3f ms)\n", saveMs,
-                saveMs / rawWriteMs, rawWriteMs);
-    std::printf("replace an item:         %8.4f ms\n", replaceMs);
-    std::printf("log as XML:              %8.3f ms\n", xmlMs);
+    std::printf("figures are medians with their interquartile range\n");
+    std::printf("build one report:        %s\n", show(build).c_str());
+    std::printf("read log (32 reports):   %s  = %.2f x a plain read of the file (%.3f ms)\n", show(read).c_str(),
+                read.median / rawRead.median, rawRead.median);
+    std::printf("add one report:          %s\n", show(add, 4).c_str());
+    std::printf("save log (32 reports):   %s  = %.2f x a plain fsync-ed write (%.3f ms)\n", show(save).c_str(),
+                save.median / rawWrite.median, rawWrite.median);
+    std::printf("replace an item:         %s\n", show(replace, 4).c_str());
+    std::printf("log as XML:              %s\n", show(xml).c_str());
+
+    // Replacing an item of n lines by another of n lines, against reading the same item back
+    // (a plain scan of its lines, measured in the same run). With work proportional to the item
+    // the ratio stays flat as n grows; a quadratic replace would double it with every doubling.
+    std::printf("\nreplace item 2.6 of n lines by n new lines, against reading it (target: ratio flat in n)\n");
+    for (const int n : { 1000, 4000, 16000, 64000, 256000 }) {
+        const std::string base = reportWithLongItem(builder, reportOptions, n);
+        std::string value;
+        for (int i = 0; i < n; ++i)
+            value += "new line " + std::to_string(i) + ": other text\n";
+        std::string work = base;
+        const int runs = n >= 64000 ? 7 : 11;
+        const Figure f = measure(runs, [&] {
+            work.assign(base);
+            replaceReportItem(work, "2.6", value);
+        });
+        const Figure copy = measure(runs, [&] { work.assign(base); });
+        const Figure read = measure(runs, [&] { (void)readReportItem(base, "2.6"); });
+        const double replaceOnly = std::max(0.0, f.median - copy.median);
+        std::printf("  n = %6d: replace %s, %.0f ns per line; read %s; replace/read = %.2f\n", n, show(f).c_str(),
+                    replaceOnly * 1e6 / n, show(read).c_str(), replaceOnly / read.median);
+    }
     std::filesystem::remove_all(dir);
     return 0;
 }

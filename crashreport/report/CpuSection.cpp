@@ -18,9 +18,10 @@ constexpr std::size_t MemoryColumnWidth = AddressDigits + 2 + 16 * 3 + 1 + 16;
 
 std::string positionText(const TCrashAsmInstruction &i)
 {
-    std::string where = i.unitName;
+    // Names from debug files beside a module: one line each, whatever the file holds.
+    std::string where = cleanOneLine(i.unitName);
     if (!i.procedureName.empty())
-        where += (where.empty() ? "" : " ") + i.procedureName;
+        where += (where.empty() ? "" : " ") + cleanOneLine(i.procedureName);
     return where + " (Line=" + std::to_string(i.line) + " - Offset=" + std::to_string(i.lineOffset) + ")";
 }
 
@@ -32,7 +33,7 @@ bool hasPosition(const TCrashAsmInstruction &i)
 
 std::string assemblerTitle(const ReportTexts &texts)
 {
-    const std::string title = texts.text(TextAssemblerInformation);
+    const std::string title = cleanOneLine(texts.text(TextAssemblerInformation));
     return title + ":\r\n" + std::string(utf8Length(title) + 1, '-') + "\r\n";
 }
 
@@ -61,7 +62,7 @@ std::string assemblerSection(const std::vector<TCrashAsmInstruction> &instructio
             }
         }
         Out o;
-        std::string instruction = i.instruction;
+        std::string instruction = cleanOneLine(i.instruction);
         const std::size_t semicolon = instruction.find(';');
         if (semicolon != std::string::npos) {
             o.comment = instruction.substr(semicolon);
@@ -90,7 +91,7 @@ std::string assemblerSection(const std::vector<TCrashAsmInstruction> &instructio
 
 std::string registersTitle(const ReportTexts &texts)
 {
-    const std::string title = texts.text(TextRegisters);
+    const std::string title = cleanOneLine(texts.text(TextRegisters));
     return title + ":\r\n" + std::string(utf8Length(title) + 1, '-') + "\r\n\r\n";
 }
 
@@ -103,7 +104,7 @@ std::string cpuSection(const ReportInput &input, const ReportTexts &texts)
     auto pair = [&](const char *a, std::uint64_t va, const char *b, std::uint64_t vb) {
         return std::string(a) + ": " + reg(va) + "   " + b + ": " + reg(vb) + "\r\n";
     };
-    std::string out = texts.text(TextRegisters) + ":\r\n" + std::string(RegisterLineWidth, '-') + "\r\n";
+    std::string out = cleanOneLine(texts.text(TextRegisters)) + ":\r\n" + std::string(RegisterLineWidth, '-') + "\r\n";
     out += pair("RAX", c.rax, "RDI", c.rdi);
     out += pair("RBX", c.rbx, "RSI", c.rsi);
     out += pair("RCX", c.rcx, "RSP", c.rsp);
@@ -114,7 +115,8 @@ std::string cpuSection(const ReportInput &input, const ReportTexts &texts)
     out += pair("R10", c.r10, "R14", c.r14);
     out += pair("R11", c.r11, "R15", c.r15);
     out += "\r\n";
-    out += padRight(texts.text(TextStack) + ":", StackColumnWidth + 3) + texts.text(TextMemoryDump) + ":\r\n";
+    out += padRight(cleanOneLine(texts.text(TextStack)) + ":", StackColumnWidth + 3)
+        + cleanOneLine(texts.text(TextMemoryDump)) + ":\r\n";
     out += std::string(StackColumnWidth, '-') + "   " + std::string(MemoryColumnWidth, '-') + "\r\n";
     if (input.stackDump.size() < CpuStackDumpSize || input.memoryDump.size() < CpuMemoryDumpSize)
         return out;

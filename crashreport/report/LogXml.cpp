@@ -7,6 +7,8 @@
 #include "XMLItem.h"
 
 #include <cstdlib>
+#include <set>
+#include <string_view>
 
 namespace crashreport {
 
@@ -86,9 +88,25 @@ bool onlyOf(const std::string &s, char c)
     return s.find_first_not_of(c) == std::string::npos;
 }
 
+// XML 1.0 has no way to write the control characters other than tab, CR and LF, not even as
+// character references; a log read from disk may hold them, so they become blanks here.
+std::string xmlSafe(const std::string &text)
+{
+    std::string out = text;
+    for (char &c : out)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n')
+            c = ' ';
+    return out;
+}
+
 void addText(TXMLItem *item, const std::string &text)
 {
-    item->setText(TXMLItem::Escape(NormalizeLineBreaks(text)));
+    item->setText(TXMLItem::Escape(NormalizeLineBreaks(xmlSafe(text))));
+}
+
+void addAttribute(TXMLItem *item, std::string_view name, const std::string &value)
+{
+    item->addAttribute(name, xmlSafe(value));
 }
 
 void addGeneral(TXMLItem *doc, const std::string &general, const std::string &custom)
@@ -104,11 +122,11 @@ void addGeneral(TXMLItem *doc, const std::string &general, const std::string &cu
                 continue;
             }
             TXMLItem *group = xmlGeneral->addChild("Group");
-            group->addAttribute("Name", s.name);
+            addAttribute(group, "Name", s.name);
             for (const ReportItem &item : s.items) {
                 TXMLItem *label = group->addChild("Label");
-                label->addAttribute("Number", item.number);
-                label->addAttribute("Name", item.label);
+                addAttribute(label, "Number", item.number);
+                addAttribute(label, "Name", item.label);
                 addText(label, item.value);
             }
         }
@@ -133,10 +151,10 @@ void addCallStack(TXMLItem *doc, const std::string &part)
                 group = stack->addChild("Group");
             TXMLItem *line = group->addChild("Line");
             for (std::size_t k = 0; k < c.size() && k < 6; ++k)
-                line->addAttribute(names[k], c[k]);
+                addAttribute(line, names[k], c[k]);
         } else if (!inner.empty() && !onlyOf(inner, '-')) {
             group = stack->addChild(inner[0] == '*' ? "ExceptionThread" : "Group");
-            group->addAttribute("Caption", inner);
+            addAttribute(group, "Caption", inner);
         }
     }
 }
@@ -152,7 +170,7 @@ void addRecords(TXMLItem *doc, const std::string &part, const char *listName, co
             continue;
         TXMLItem *item = list->addChild(itemName);
         for (std::size_t k = 0; k < c.size() && k < names.size(); ++k)
-            item->addAttribute(names[k], c[k]);
+            addAttribute(item, names[k], c[k]);
     }
 }
 
@@ -185,6 +203,7 @@ void addCpu(TXMLItem *doc, const std::string &part)
     TXMLItem *stack = doc->addChild("Stack");
     TXMLItem *dump = doc->addChild("MemoryDump");
     bool inDump = false;
+    std::set<std::string> seen;
     for (const std::string &line : splitCrLfLines(part)) {
         if (isDumpDashLine(line)) {
             inDump = true;
@@ -201,8 +220,11 @@ void addCpu(TXMLItem *doc, const std::string &part)
                 std::size_t end = line.find("   ", colon + 2);
                 if (end == std::string::npos)
                     end = line.size();
-                if (!name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string::npos)
-                    registers->addAttribute(name, trim(line.substr(colon + 2, end - colon - 2)));
+                // An attribute name starts with a letter and stands once in an element.
+                if (!name.empty() && name[0] >= 'A' && name[0] <= 'Z'
+                    && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string::npos
+                    && seen.insert(name).second)
+                    addAttribute(registers, name, trim(line.substr(colon + 2, end - colon - 2)));
                 pos = line.find_first_not_of(' ', end);
                 if (pos == std::string::npos)
                     break;
@@ -215,8 +237,8 @@ void addCpu(TXMLItem *doc, const std::string &part)
         if (gap == std::string::npos || colon1 == std::string::npos || colon1 > gap)
             continue;
         TXMLItem *s = stack->addChild("Line");
-        s->addAttribute("Address", line.substr(0, colon1));
-        s->addAttribute("Value", line.substr(colon1 + 2, gap - colon1 - 2));
+        addAttribute(s, "Address", line.substr(0, colon1));
+        addAttribute(s, "Value", line.substr(colon1 + 2, gap - colon1 - 2));
         const std::string memory = line.substr(gap + 3);
         const std::size_t colon2 = memory.find(':');
         if (colon2 == std::string::npos)
@@ -225,9 +247,9 @@ void addCpu(TXMLItem *doc, const std::string &part)
         if (bytesStart == std::string::npos)
             continue;
         TXMLItem *m = dump->addChild("Line");
-        m->addAttribute("Address", memory.substr(0, colon2));
-        m->addAttribute("Bytes", memory.substr(bytesStart, 47));
-        m->addAttribute("Text", memory.size() > bytesStart + 48 ? memory.substr(bytesStart + 48) : std::string());
+        addAttribute(m, "Address", memory.substr(0, colon2));
+        addAttribute(m, "Bytes", memory.substr(bytesStart, 47));
+        addAttribute(m, "Text", memory.size() > bytesStart + 48 ? memory.substr(bytesStart + 48) : std::string());
     }
 }
 

@@ -10,6 +10,39 @@ const char *const WeekdayNames[] = { "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "
 const char *const MonthNames[] = { "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
 
+// Length of the control character at text[i] (0 when there is none there). CR and LF count only
+// when lineBreaksToo is set.
+std::size_t controlAt(const std::string &text, std::size_t i, bool lineBreaksToo)
+{
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' || c == '\n')
+        return lineBreaksToo ? 1 : 0;
+    if (c < 0x20 || c == 0x7F)
+        return 1;
+    const auto next = [&](std::size_t k) { return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0; };
+    if (c == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F) // U+0080..U+009F
+        return 2;
+    if (c == 0xE2 && next(1) == 0x80 && (next(2) == 0xA8 || next(2) == 0xA9)) // U+2028, U+2029
+        return 3;
+    return 0;
+}
+
+std::string replaceControls(const std::string &text, bool lineBreaksToo)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = controlAt(text, i, lineBreaksToo);
+        if (n == 0) {
+            out += text[i++];
+        } else {
+            out += ' ';
+            i += n;
+        }
+    }
+    return out;
+}
+
 void appendUnit(std::string &out, std::int64_t n, const char *unit)
 {
     out += std::to_string(n);
@@ -107,6 +140,16 @@ std::size_t utf8Length(const std::string &text)
         if ((c & 0xC0) != 0x80)
             ++n;
     return n;
+}
+
+std::string cleanOneLine(const std::string &text)
+{
+    return replaceControls(text, true);
+}
+
+std::string cleanKeepingLineBreaks(const std::string &text)
+{
+    return replaceControls(text, false);
 }
 
 std::string padRight(const std::string &text, std::size_t width)

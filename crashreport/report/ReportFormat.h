@@ -38,4 +38,14 @@ std::size_t utf8Length(const std::string &text);
 // Pads a UTF-8 text with spaces on the right to the given number of characters.
 std::string padRight(const std::string &text, std::size_t width);
 
+// A text for one line of a report (a table cell, a label, a one-line value): every control
+// character, line breaks included, becomes a blank. Control characters are C0, DEL, the C1
+// range and the Unicode line and paragraph separators, so that no reader of the text sees a
+// line end where the report has none.
+std::string cleanOneLine(const std::string &text);
+
+// The same for a text of several lines: CR and LF stay, every other control character becomes
+// a blank.
+std::string cleanKeepingLineBreaks(const std::string &text);
+
 } // namespace crashreport

@@ -4,6 +4,7 @@
 #include "TLogItem.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace crashreport {
 
@@ -51,18 +52,28 @@ struct ItemSpan {
     std::vector<std::string> lines;
 };
 
-// The span of the item whose line starts at lineStart; lines holds the first line's value and
-// the continuation lines.
-ItemSpan itemAt(const std::string &report, std::size_t lineStart, std::size_t numberLength)
+// The position of ": " within [from, to), or npos; never looks beyond the line.
+std::size_t colonIn(const std::string &text, std::size_t from, std::size_t to)
+{
+    if (from >= to)
+        return std::string::npos;
+    const std::size_t at = std::string_view(text).substr(from, to - from).find(": ");
+    return at == std::string_view::npos ? std::string::npos : from + at;
+}
+
+// The span of the item whose line starts at lineStart. With collectLines, lines holds the first
+// line's value and the continuation lines. The work is proportional to the item's length.
+ItemSpan itemAt(const std::string &report, std::size_t lineStart, std::size_t numberLength, bool collectLines = true)
 {
     ItemSpan span;
     span.lineStart = lineStart;
     const std::size_t firstEnd = lineEndAt(report, lineStart);
-    const std::size_t colon = report.find(": ", lineStart + 2 + numberLength);
+    const std::size_t colon = colonIn(report, lineStart + 2 + numberLength, firstEnd);
     // Without ": " on the line the value is empty.
-    span.hasColon = colon != std::string::npos && colon < firstEnd;
+    span.hasColon = colon != std::string::npos;
     span.valueStart = span.hasColon ? colon + 2 : firstEnd;
-    span.lines.push_back(report.substr(span.valueStart, firstEnd - span.valueStart));
+    if (collectLines)
+        span.lines.push_back(report.substr(span.valueStart, firstEnd - span.valueStart));
     span.valueEnd = firstEnd;
     std::size_t next = firstEnd;
     while (next + 2 <= report.size() && report.compare(next, 2, "\r\n") == 0) {
@@ -70,7 +81,8 @@ ItemSpan itemAt(const std::string &report, std::size_t lineStart, std::size_t nu
         const std::size_t le = lineEndAt(report, ls);
         if (le == ls || report[ls] != ' ' || isItemLine(report, ls, le))
             break;
-        span.lines.push_back(report.substr(ls, le - ls));
+        if (collectLines)
+            span.lines.push_back(report.substr(ls, le - ls));
         span.valueEnd = le;
         next = le;
     }
@@ -79,14 +91,14 @@ ItemSpan itemAt(const std::string &report, std::size_t lineStart, std::size_t nu
 
 // Finds item "h.i". The first line of a report is its header, so an item line always follows a
 // line break.
-std::optional<ItemSpan> findItem(const std::string &report, const std::string &number)
+std::optional<ItemSpan> findItem(const std::string &report, const std::string &number, bool collectLines = true)
 {
     if (number.empty())
         return std::nullopt;
     const std::size_t pos = report.find("\r\n  " + number + " ");
     if (pos == std::string::npos)
         return std::nullopt;
-    return itemAt(report, pos + 2, number.size());
+    return itemAt(report, pos + 2, number.size(), collectLines);
 }
 
 } // namespace
@@ -102,7 +114,7 @@ std::optional<std::string> readReportItem(const std::string &report, const std::
 bool replaceReportItem(std::string &report, const std::string &itemNumber, const std::string &value,
                        const std::string &label)
 {
-    if (const std::optional<ItemSpan> span = findItem(report, itemNumber)) {
+    if (const std::optional<ItemSpan> span = findItem(report, itemNumber, false)) {
         std::string encoded = encodeItemValue(value);
         if (!span->hasColon)
             encoded.insert(0, ": ");
@@ -113,21 +125,20 @@ bool replaceReportItem(std::string &report, const std::string &itemNumber, const
     if (dot == std::string::npos || dot == 0 || dot + 1 >= itemNumber.size())
         return false;
     const std::string section = itemNumber.substr(0, dot);
-    // The last item line of the section, and the colon column of its items.
+    // The last item line of the section, and the colon column of its items: one pass over the
+    // report, each item's continuation lines skipped as a whole.
     std::size_t lastItemEnd = std::string::npos;
     std::size_t colonColumn = 0;
     std::size_t pos = 0;
     while (pos < report.size()) {
-        const std::size_t le = lineEndAt(report, pos);
+        std::size_t le = lineEndAt(report, pos);
         std::string number;
         if (isItemLine(report, pos, le, &number) && number.compare(0, dot + 1, section + ".") == 0) {
-            const std::optional<ItemSpan> span = findItem(report, number);
-            if (span) {
-                lastItemEnd = span->valueEnd;
-                const std::size_t colon = report.find(": ", pos);
-                if (colon != std::string::npos && colon < le && colonColumn == 0)
-                    colonColumn = utf8Length(report.substr(pos, colon - pos));
-            }
+            const ItemSpan span = itemAt(report, pos, number.size(), false);
+            lastItemEnd = span.valueEnd;
+            if (span.hasColon && colonColumn == 0)
+                colonColumn = utf8Length(report.substr(pos, span.valueStart - 2 - pos));
+            le = span.valueEnd;
         }
         if (le >= report.size())
             break;
@@ -135,7 +146,7 @@ bool replaceReportItem(std::string &report, const std::string &itemNumber, const
     }
     if (lastItemEnd == std::string::npos)
         return false;
-    const std::string head = "  " + itemNumber + " " + label;
+    const std::string head = "  " + itemNumber + " " + cleanOneLine(label);
     const std::string line = "\r\n" + padRight(head, colonColumn) + ": " + encodeItemValue(value);
     report.insert(lastItemEnd, line);
     return true;

@@ -9,15 +9,29 @@ namespace crashreport {
 
 namespace {
 
+// Addresses and module handles are written in full: 16 hexadecimal digits on a 64-bit system.
+constexpr int AddressDigits = 16;
+
 struct Row {
     enum Kind { Data, Dashes, Spaces, Caption } kind = Data;
     std::vector<std::string> cells;
     std::string caption;
 };
 
-std::string framedTable(const std::string &title, const std::vector<std::string> &columnTitles,
-                        std::vector<std::size_t> widths, const std::vector<Row> &rows)
+// Every text of a table is cleaned of control characters before it is measured: a value that
+// held a line break could otherwise end the table, or the whole report, in the middle of a row.
+std::string framedTable(const std::string &rawTitle, const std::vector<std::string> &rawColumnTitles,
+                        std::vector<std::size_t> widths, std::vector<Row> rows)
 {
+    const std::string title = cleanOneLine(rawTitle);
+    std::vector<std::string> columnTitles;
+    for (const std::string &t : rawColumnTitles)
+        columnTitles.push_back(cleanOneLine(t));
+    for (Row &r : rows) {
+        for (std::string &cell : r.cells)
+            cell = cleanOneLine(cell);
+        r.caption = cleanOneLine(r.caption);
+    }
     for (std::size_t c = 0; c < columnTitles.size(); ++c)
         widths[c] = std::max(widths[c], utf8Length(columnTitles[c]));
     for (const Row &r : rows)
@@ -101,8 +115,9 @@ std::string threadCaption(const TCrashStackEntry &first, const ReportTexts &text
 
 } // namespace
 
-std::string tableTitleOnly(const std::string &title)
+std::string tableTitleOnly(const std::string &rawTitle)
 {
+    const std::string title = cleanOneLine(rawTitle);
     return title + ":\r\n" + std::string(utf8Length(title) + 1, '-') + "\r\n\r\n";
 }
 
@@ -137,7 +152,7 @@ std::string callStackTable(const TCrashStackList *stack, std::uint8_t stackFlags
             if (e.line != 0)
                 line = std::to_string(e.line) + "[" + std::to_string(e.lineOffset) + "]";
             rows.push_back(Row { Row::Data,
-                                 { formatHex(e.address, 8), e.module ? CrashFileBaseName(e.module->fileName) : std::string(),
+                                 { formatHex(e.address, AddressDigits), e.module ? CrashFileBaseName(e.module->fileName) : std::string(),
                                    e.unitName, e.className, e.procedureName, line },
                                  {} });
         }
@@ -150,7 +165,7 @@ std::string modulesTable(const std::vector<TCrashModulePtr> &modules, const Repo
                          const ReportClock &clock)
 {
     const std::vector<std::string> titles = columnTexts(texts, TextColumnHandle, 7);
-    std::size_t handleWidth = std::max<std::size_t>(8, utf8Length(titles[0]));
+    std::size_t handleWidth = std::max<std::size_t>(AddressDigits, utf8Length(titles[0]));
     for (const TCrashModulePtr &m : modules)
         if (m)
             handleWidth = std::max(handleWidth, formatHex(m->handle, 1).size());

@@ -18,11 +18,17 @@ std::string optionalMegabytes(const std::optional<std::uint64_t> &bytes)
     return bytes ? formatMegabytes(*bytes) : std::string();
 }
 
-// One general item: its show flag and its value.
+// One general item: its show flag and its value. Only the message and the note may hold several
+// lines; any other value (a name, a path, a command line) is one line, whatever it contains.
 struct Item {
     ReportField field;
     std::string value;
 };
+
+bool mayHoldLines(ReportField field)
+{
+    return field == FieldExceptionMessage || field == FieldExceptionNote;
+}
 
 // A numbered section whose item labels are the texts that follow its title's text id.
 void addSection(TLogItem &log, const ReportTexts &texts, const TReportFields &fields, int titleId,
@@ -31,7 +37,8 @@ void addSection(TLogItem &log, const ReportTexts &texts, const TReportFields &fi
     log.addSection(texts.text(titleId));
     int labelId = titleId;
     for (const Item &item : items)
-        log.addItem(texts.text(++labelId), item.value, shown && fields.test(item.field));
+        log.addItem(texts.text(++labelId), mayHoldLines(item.field) ? item.value : cleanOneLine(item.value),
+                    shown && fields.test(item.field));
 }
 } // namespace
 
@@ -54,7 +61,7 @@ std::string TCrashReportBuilder::generalSections(const ReportInput &in, const Re
     const ExceptionValues &ex = in.exception;
     addSection(log, m_texts, f, TextException,
                { { FieldExceptionDate, date(ex.time) },
-                 { FieldExceptionAddress, ex.address ? formatHex(ex.address, 8) : std::string() },
+                 { FieldExceptionAddress, ex.address ? formatHex(ex.address, 16) : std::string() },
                  { FieldExceptionModuleName, ex.moduleName },
                  { FieldExceptionModuleVersion, ex.moduleVersion },
                  { FieldExceptionType, ex.typeName },

@@ -53,6 +53,7 @@ TLogFile::TLogFile(std::string fileName, bool readOnly) : m_fileName(std::move(f
         read();
     } catch (const std::exception &e) { // a log too large for the memory left
         m_reports.clear();
+        m_unreadable = true;
         m_error = "Cannot read \"" + m_fileName + "\": " + e.what();
     }
 }
@@ -89,16 +90,28 @@ std::vector<std::string> TLogFile::splitLogText(std::string text)
 bool TLogFile::read()
 {
     m_reports.clear();
+    m_unreadable = false;
     const int fd = ::open(m_fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno != ENOENT)
-            m_error = systemError("Cannot read", m_fileName);
-        return errno == ENOENT;
+        if (errno == ENOENT)
+            return true;
+        m_unreadable = true;
+        m_error = systemError("Cannot read", m_fileName);
+        return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        m_unreadable = true;
         m_error = "Cannot read \"" + m_fileName + "\": not a regular file";
+        return false;
+    }
+    const std::string tooLarge = "Cannot read \"" + m_fileName + "\": larger than "
+        + std::to_string(MaxLogFileSize >> 20) + " MB";
+    if (std::uint64_t(st.st_size) > MaxLogFileSize) {
+        ::close(fd);
+        m_unreadable = true;
+        m_error = tooLarge;
         return false;
     }
     std::string text;
@@ -109,6 +122,7 @@ bool TLogFile::read()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            m_unreadable = true;
             m_error = systemError("Cannot read", m_fileName);
             ::close(fd);
             return false;
@@ -116,6 +130,12 @@ bool TLogFile::read()
         if (n == 0)
             break;
         text.append(buf, std::size_t(n));
+        if (text.size() > MaxLogFileSize) { // grew while it was read
+            m_unreadable = true;
+            m_error = tooLarge;
+            ::close(fd);
+            return false;
+        }
     }
     ::close(fd);
     m_reports = splitLogText(std::move(text));
@@ -153,6 +173,10 @@ bool TLogFile::save()
     m_error.clear();
     if (m_readOnly) {
         m_error = "The log \"" + m_fileName + "\" is read-only";
+        return false;
+    }
+    if (m_unreadable) {
+        m_error = "The log \"" + m_fileName + "\" could not be read and is left as it is";
         return false;
     }
     const std::size_t slash = m_fileName.find_last_of('/');

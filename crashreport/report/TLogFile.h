@@ -7,10 +7,15 @@
 // "|"); anything else is dropped. Saving replaces the file in one step: the text is written to a
 // temporary file beside it, flushed to the disk and renamed over the log, so a failed or
 // interrupted save leaves the previous log whole.
+//
+// A log that exists but cannot be read (no read permission, not a regular file, a read error,
+// or larger than MaxLogFileSize) is never written over: its reports would be lost. Such a log
+// reads as empty, says so in isUnreadable() and refuses to be saved.
 
 #include "ReportItems.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,11 +24,16 @@ namespace crashreport {
 
 class TLogFile {
 public:
+    // A log larger than this is not read; no log this program writes comes near it.
+    static constexpr std::uint64_t MaxLogFileSize = std::uint64_t(64) << 20;
+
     // Reads the file when it exists. A read-only log is never written.
     explicit TLogFile(std::string fileName, bool readOnly = false);
 
     const std::string &fileName() const { return m_fileName; }
     bool isReadOnly() const { return m_readOnly; }
+    // The file exists but could not be read; save() leaves it alone.
+    bool isUnreadable() const { return m_unreadable; }
     // The last error of reading, saving or deleting, empty when none.
     const std::string &errorString() const { return m_error; }
 
@@ -67,6 +77,7 @@ private:
 
     std::string m_fileName;
     bool m_readOnly;
+    bool m_unreadable = false;
     std::vector<std::string> m_reports;
     std::string m_error;
 };

@@ -4,6 +4,7 @@
 #include "ReportFormat.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace crashreport {
 
@@ -14,36 +15,56 @@ void replaceAll(std::string &s, const std::string &from, const std::string &to)
         s.replace(pos, from.size(), to);
 }
 
-std::vector<std::string> splitCrLf(const std::string &text)
+// A value line that, behind the one blank the writer puts in front, would read as an item line
+// of its own (" 9.9 Label: x" gives "  9.9 Label: x").
+bool looksLikeItemLine(std::string_view line)
 {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t pos = text.find("\r\n", start);
-        if (pos == std::string::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, pos - start));
-        start = pos + 2;
-    }
+    std::size_t i = 0;
+    if (line.empty() || line[i++] != ' ')
+        return false;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+            ++i;
+        return i > start;
+    };
+    if (!digits() || i >= line.size() || line[i++] != '.')
+        return false;
+    return digits() && i < line.size() && line[i] == ' ';
 }
 } // namespace
 
 std::string encodeItemValue(const std::string &value)
 {
-    std::string v = NormalizeLineBreaks(value);
+    const std::string v = NormalizeLineBreaks(cleanKeepingLineBreaks(value));
     if (v.find("\r\n") == std::string::npos)
         return v;
-    replaceAll(v, ": ", ":_");
-    std::vector<std::string> lines = splitCrLf(v);
+    // One pass over the value: each line is appended with its ": " written as ":_".
     std::string out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
+    out.reserve(v.size() + v.size() / 16 + 16);
+    std::size_t start = 0;
+    for (bool first = true;; first = false) {
+        std::size_t end = v.find("\r\n", start);
+        if (end == std::string::npos)
+            end = v.size();
+        std::string_view line(v.data() + start, end - start);
+        if (!first) {
             out += "\r\n ";
-        out += lines[i].empty() ? std::string(".") : lines[i];
+            // Every line after the first starts with one blank and is never empty, so no line
+            // of a value can be a section heading, a dash line, a table row or an empty line
+            // that ends the report; a line that would pass for another item loses its leading
+            // blanks.
+            if (looksLikeItemLine(line))
+                line.remove_prefix(line.find_first_not_of(' '));
+        }
+        if (line.empty())
+            out += '.';
+        for (std::size_t i = 0; i < line.size(); ++i)
+            out += (line[i] == ' ' && i > 0 && line[i - 1] == ':') ? '_' : line[i];
+        if (end == v.size())
+            return out;
+        start = end + 2;
     }
-    return out;
 }
 
 std::string decodeItemValue(const std::vector<std::string> &lines)
@@ -70,7 +91,7 @@ void TLogItem::addSection(const std::string &name)
 {
     ++m_section;
     m_item = 0;
-    m_sections.push_back(Section { name, {} });
+    m_sections.push_back(Section { cleanOneLine(name), {} });
 }
 
 void TLogItem::addItem(const std::string &label, const std::string &value, bool shown)
@@ -81,7 +102,8 @@ void TLogItem::addItem(const std::string &label, const std::string &value, bool 
     if (m_sections.empty())
         m_sections.push_back(Section {});
     m_sections.back().items.push_back(
-        Item { "  " + std::to_string(m_section) + "." + std::to_string(m_item) + " " + label, encodeItemValue(value) });
+        Item { "  " + std::to_string(m_section) + "." + std::to_string(m_item) + " " + cleanOneLine(label),
+               encodeItemValue(value) });
 }
 
 std::string TLogItem::text() const

@@ -2,6 +2,8 @@
 #include "FileSizeLimit.h"
 #include "LogFileName.h"
 #include "LogSaving.h"
+#include "RunAsTestUser.h"
+#include "StrictXml.h"
 #include "ReportFixture.h"
 #include "TLogFile.h"
 #include "TLogItem.h"
@@ -10,9 +12,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace crashreport;
@@ -90,7 +94,9 @@ TEST(LogFile, LogAfterAddingAndReplacingMatchesGoldenFiles)
     ASSERT_TRUE(log.replaceItem(1, "2.10", "Sent to the tracker:\nentry 17"));
     ASSERT_TRUE(log.save());
     expectGolden("log-after-replace.crashlog", readFile(name));
-    expectGolden("log-after-replace.xml", TLogFile(name, true).toXml());
+    const std::string xml = TLogFile(name, true).toXml();
+    EXPECT_EQ(xmlWellFormedError(xml), "");
+    expectGolden("log-after-replace.xml", xml);
 }
 
 TEST(LogFile, ReportPartsOfAStoredReport)
@@ -148,7 +154,8 @@ TEST(LogFile, RandomBytesGiveNoCrash)
             (void)log.parts(i);
             log.replaceItem(i, "2.6", "x", "Message");
         }
-        (void)log.toXml();
+        const std::string xml = log.toXml();
+        EXPECT_EQ(xmlWellFormedError(xml), "") << "round " << round;
         (void)log.save();
     }
 }
@@ -194,14 +201,18 @@ TEST(LogFile, FailedSaveLeavesTheOldLogWhole)
     }
     EXPECT_EQ(readFile(name), before);
 
-    // A folder that refuses new files; permission bits do not stop root.
-    if (geteuid() != 0) {
-        fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-        TLogFile log(name);
-        log.addReport(report(2), 32);
-        EXPECT_FALSE(log.save());
-        EXPECT_FALSE(log.errorString().empty());
-        fs::permissions(dir.path(), fs::perms::owner_all);
+    // A folder that refuses new files. Permission bits do not stop root, so the save runs as
+    // an ordinary user who owns the log and the folder but may not write into the folder.
+    {
+        ASSERT_TRUE(chownToTestUser(dir.path()) && chownToTestUser(name));
+        ::chmod(dir.path().c_str(), 0500);
+        const ChildResult child = runAsTestUser([&] {
+            TLogFile log(name);
+            log.addReport(report(2), 32);
+            return log.count() == 2 && !log.save() && !log.errorString().empty() ? 0 : 1;
+        });
+        ::chmod(dir.path().c_str(), 0700);
+        EXPECT_EQ(child.exitCode, 0) << "the save into a read-only folder did not fail as it should";
         EXPECT_EQ(readFile(name), before);
     }
     std::size_t files = 0;
@@ -421,6 +432,7 @@ TEST(LogFile, XmlOfReducedReportsAndTheStepsToReproduce)
     EXPECT_NE(xml.find("    <Modules/>\r\n    <Processes/>\r\n    <Assembler/>\r\n    <Registers/>\r\n"),
               std::string::npos);
     EXPECT_EQ(log.toXml(5), "<Log Version=\"6.0.12\"/>\r\n");
+    EXPECT_EQ(xmlWellFormedError(xml), "");
 }
 
 TEST(LogFile, XmlOfTheCpuSectionWithoutContextOrDumps)
@@ -435,4 +447,153 @@ TEST(LogFile, XmlOfTheCpuSectionWithoutContextOrDumps)
     EXPECT_NE(xml.find("<Registers RAX=\"????\" RDI=\"????\""), std::string::npos) << xml;
     EXPECT_NE(xml.find(" R11=\"????\" R15=\"????\"/>"), std::string::npos);
     EXPECT_NE(xml.find("    <Stack/>\r\n    <MemoryDump/>\r\n"), std::string::npos);
+    EXPECT_EQ(xmlWellFormedError(xml), "");
+}
+
+namespace {
+
+struct FileState {
+    ino_t inode = 0;
+    off_t size = 0;
+    std::string head; // the first bytes
+};
+
+FileState fileState(const std::string &path)
+{
+    FileState state;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        state.inode = st.st_ino;
+        state.size = st.st_size;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    head.resize(std::size_t(in.gcount()));
+    state.head = head;
+    return state;
+}
+
+class RecordedWarnings final : public CrashWarningSink {
+public:
+    void warning(const std::string &code, std::uint64_t address, const std::string &message) override
+    {
+        lines.push_back(formatCrashWarning(code, address, message));
+    }
+    std::vector<std::string> lines;
+};
+
+} // namespace
+
+// A log that exists but cannot be read is never written over: its reports would be lost. The
+// report goes to a numbered log beside it, and the failure to the warning channel.
+TEST(LogFile, UnreadableLogIsLeftAndTheReportGoesBesideIt)
+{
+    const std::string twoReports = report(1) + "\r\n\r\n\r\n\r\n" + report(2) + "\r\n\r\n\r\n";
+    const struct {
+        const char *what;
+        std::function<void(const std::string &name)> make; // makes the unreadable log
+        const char *reason;                                // in the warning
+        int expectedNumber;                                 // of the log that takes the report
+    } cases[] = {
+        { "no read permission",
+          [&](const std::string &name) {
+              writeFile(name, twoReports);
+              ASSERT_TRUE(chownToTestUser(name));
+              ::chmod(name.c_str(), 0200); // writable, not readable: a save could replace it
+          },
+          "Permission denied", 1 },
+        { "larger than 64 MB",
+          [&](const std::string &name) {
+              writeFile(name, twoReports);
+              ASSERT_EQ(::truncate(name.c_str(), off_t(TLogFile::MaxLogFileSize + 1)), 0);
+              ASSERT_TRUE(chownToTestUser(name));
+          },
+          "larger than 64 MB", 1 },
+        { "a folder in its place", [&](const std::string &name) { fs::create_directory(name); }, "not a regular file", 1 },
+        { "the first numbered log unreadable too",
+          [&](const std::string &name) {
+              for (const std::string &n : { name, numberedLogFileName(name, 1) }) {
+                  writeFile(n, twoReports);
+                  ASSERT_TRUE(chownToTestUser(n));
+                  ::chmod(n.c_str(), 0200);
+              }
+          },
+          "Permission denied", 2 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CrashTempFolder dir;
+        ASSERT_TRUE(chownToTestUser(dir.path()));
+        const std::string name = dir.file("vetu-config.crashlog");
+        c.make(name);
+        const FileState before = fileState(name);
+        const std::string expectedLog = numberedLogFileName(name, c.expectedNumber);
+
+        // Saved twice by an ordinary user through the process's warning channel.
+        const ChildResult child = runAsTestUser([&] {
+            TCrashModuleOptions options;
+            for (int n = 3; n <= 4; ++n) {
+                const LogSaveResult r = saveReportToLog(options, name, report(n), "1.04.1", 0x555555559A10);
+                if (!r.saved || r.fileName != expectedLog)
+                    return n;
+            }
+            return 0;
+        });
+        EXPECT_EQ(child.exitCode, 0) << child.standardError;
+
+        const FileState after = fileState(name);
+        EXPECT_EQ(after.inode, before.inode);
+        EXPECT_EQ(after.size, before.size);
+        EXPECT_EQ(after.head, before.head);
+        const TLogFile beside(expectedLog, true);
+        ASSERT_EQ(beside.count(), 2u) << beside.errorString();
+        EXPECT_EQ(beside.item("2.7", 0), "B3");
+        EXPECT_EQ(beside.item("2.7", 1), "B4");
+
+        const std::string warning = "[WARNING] - Code: eeLogError - Address: 0000555555559A10 - Message: \"Cannot read \""
+            + name + "\": ";
+        EXPECT_EQ(child.standardError.rfind(warning, 0), 0u) << child.standardError;
+        EXPECT_NE(child.standardError.find(c.reason), std::string::npos) << child.standardError;
+        EXPECT_NE(child.standardError.find("kept in \"" + expectedLog + "\""), std::string::npos) << child.standardError;
+    }
+}
+
+TEST(LogFile, NoLogBesideAnUnreadableOneCanTakeTheReport)
+{
+    CrashTempFolder dir;
+    const std::string name = dir.file("vetu-config.crashlog");
+    fs::create_directory(name);
+    for (int n = 1; n <= MaxNumberedLogs; ++n)
+        fs::create_directory(numberedLogFileName(name, n));
+    RecordedWarnings warnings;
+    TCrashModuleOptions options;
+    const LogSaveResult r = saveReportToLog(options, name, report(1), {}, 0x1234, &warnings);
+    EXPECT_FALSE(r.saved);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(TLogFile::splitLogText(r.wholeLog).size(), 1u) << "the report can still be sent";
+    ASSERT_EQ(warnings.lines.size(), 1u);
+    EXPECT_NE(warnings.lines[0].find("no log beside it could take the report"), std::string::npos);
+    EXPECT_TRUE(warnings.lines[0].starts_with("[WARNING] - Code: eeLogError - Address: 0000000000001234 - "));
+}
+
+TEST(LogFile, NumberedNamesAndWarningLines)
+{
+    const struct {
+        const char *name;
+        int number;
+        const char *numbered;
+    } names[] = {
+        { "/a/vetu-config.crashlog", 1, "/a/vetu-config.1.crashlog" },
+        { "/a/all_pc.CRASHLOG", 12, "/a/all_pc.12.CRASHLOG" },
+        { "/a.b/log", 2, "/a.b/log.2" },
+        { "/a/.crashlog", 3, "/a/.crashlog.3" },
+        { "log", 4, "log.4" },
+    };
+    for (const auto &n : names)
+        EXPECT_EQ(numberedLogFileName(n.name, n.number), n.numbered) << n.name;
+
+    // One warning is one line, whatever its message holds.
+    EXPECT_EQ(formatCrashWarning("eeLogError", 0x7F00, "Cannot read \"/x\r\ny\": gone"),
+              "[WARNING] - Code: eeLogError - Address: 0000000000007F00 - Message: \"Cannot read \"/x  y\": gone\"");
 }

@@ -166,7 +166,7 @@ TEST(ReportBuilder, EmptyListsStillGiveFramedTables)
     const std::string dashes(50, '-');
     EXPECT_EQ(r.callStack, "\r\nCall Stack Information:\r\n" + dashes + "\r\n|Address |Module|Unit|Class|Procedure/Method|Line|\r\n"
                                + dashes + "\r\n" + dashes + "\r\n\r\n");
-    EXPECT_NE(r.modules.find("|Handle  |Name|"), std::string::npos);
+    EXPECT_NE(r.modules.find("|Handle          |Name|"), std::string::npos);
 }
 
 TEST(ReportBuilder, ModulesAndProcessesSwitchedOffLeaveTheirTitles)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace crashreport::testing {
 
@@ -177,7 +180,6 @@ inline void expectSameParts(const ReportParts &found, const ReportParts &built)
     EXPECT_EQ(found.custom, built.custom);
 }
 
-// Compares with a committed file; VETU_UPDATE_GOLDEN=1 writes the file instead.
 inline std::string goldenPath(const std::string &name)
 {
     return std::string(CRASH_REPORT_GOLDEN_DIR) + "/" + name;
@@ -200,18 +202,86 @@ inline void writeFile(const std::string &path, const std::string &text)
 inline bool updatingGolden()
 {
     const char *v = std::getenv("VETU_UPDATE_GOLDEN");
-    return v && std::string(v) == "1";
+    return v && *v && std::string(v) != "0";
+}
+
+// The lines that differ between two texts, in the form of "diff": "-" and the line number in the
+// expected text, "+" and the line number in the actual text. Lines are compared by a longest common
+// subsequence; texts too long for that are compared line by line.
+inline std::string lineDiff(const std::string &expected, const std::string &actual)
+{
+    auto lines = [](const std::string &text) {
+        std::vector<std::string> out;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            end = end == std::string::npos ? text.size() : end + 1;
+            std::string line = text.substr(start, end - start);
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                line.pop_back();
+            out.push_back(line);
+            start = end;
+        }
+        return out;
+    };
+    const std::vector<std::string> a = lines(expected), b = lines(actual);
+    std::ostringstream out;
+    const std::size_t maxShown = 40;
+    std::size_t shown = 0;
+    auto addLine = [&](char sign, std::size_t lineNumber, const std::string &text) {
+        if (shown++ < maxShown)
+            out << sign << lineNumber << ": " << text << "\n";
+    };
+    if (a.size() * b.size() > 4'000'000) {
+        for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+            if (i < a.size() && i < b.size() && a[i] == b[i])
+                continue;
+            if (i < a.size())
+                addLine('-', i + 1, a[i]);
+            if (i < b.size())
+                addLine('+', i + 1, b[i]);
+        }
+    } else {
+        std::vector<std::vector<std::uint32_t>> common(a.size() + 1, std::vector<std::uint32_t>(b.size() + 1, 0));
+        for (std::size_t i = a.size(); i-- > 0;)
+            for (std::size_t j = b.size(); j-- > 0;)
+                common[i][j] = a[i] == b[j] ? common[i + 1][j + 1] + 1 : std::max(common[i + 1][j], common[i][j + 1]);
+        std::size_t i = 0, j = 0;
+        while (i < a.size() || j < b.size()) {
+            if (i < a.size() && j < b.size() && a[i] == b[j]) {
+                ++i, ++j;
+            } else if (i < a.size() && (j == b.size() || common[i + 1][j] >= common[i][j + 1])) {
+                addLine('-', i + 1, a[i]);
+                ++i;
+            } else {
+                addLine('+', j + 1, b[j]);
+                ++j;
+            }
+        }
+    }
+    if (shown > maxShown)
+        out << "... " << shown - maxShown << " more differing lines\n";
+    return out.str();
+}
+
+// Compares a text with a committed file. With VETU_UPDATE_GOLDEN set the file is rewritten with
+// the new text, and the test still fails when that changed it, so that no run passes by
+// rewriting its own expectation.
+inline void expectGoldenIn(const std::string &path, const std::string &actual)
+{
+    const std::string expected = readFile(path);
+    if (updatingGolden() && expected != actual) {
+        writeFile(path, actual);
+        ADD_FAILURE() << "golden file " << path << " rewritten; it changed:\n" << lineDiff(expected, actual);
+        return;
+    }
+    ASSERT_FALSE(expected.empty()) << "missing golden file " << path << " (VETU_UPDATE_GOLDEN=1 writes it)";
+    EXPECT_TRUE(expected == actual) << "differs from " << path << ":\n" << lineDiff(expected, actual);
 }
 
 inline void expectGolden(const std::string &name, const std::string &actual)
 {
-    if (updatingGolden()) {
-        writeFile(goldenPath(name), actual);
-        return;
-    }
-    const std::string expected = readFile(goldenPath(name));
-    ASSERT_FALSE(expected.empty()) << "missing golden file " << name;
-    EXPECT_EQ(actual, expected) << "differs from " << name;
+    expectGoldenIn(goldenPath(name), actual);
 }
 
 } // namespace crashreport::testing

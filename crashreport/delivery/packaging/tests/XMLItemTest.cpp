@@ -1,4 +1,5 @@
 #include "LineBreaks.h"
+#include "StrictXml.h"
 #include "XMLItem.h"
 
 #include <gtest/gtest.h>
@@ -103,4 +104,31 @@ TEST(LineBreaks, LoneBreaksBecomeCrLf)
     };
     for (const auto &c : cases)
         EXPECT_EQ(NormalizeLineBreaks(c.text), c.normalised) << c.text;
+}
+
+// What the builder writes is read back by a strict XML parser: escaped markup characters in
+// text and attributes, line breaks, non-ASCII text, empty and nested elements.
+TEST(XMLItem, WrittenDocumentsAreWellFormedXml)
+{
+    const std::string texts[] = {
+        "",
+        "plain",
+        "a < b & c > d \"quoted\" 'single'",
+        "two\r\nlines\tand a tab",
+        "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80",
+        "]]> and <!-- not a comment --> <![CDATA[x]]>",
+    };
+    for (const std::string &text : texts) {
+        TXMLItem root("Log");
+        root.addAttribute("Version", "6.0.12");
+        TXMLItem *doc = root.addChild("Doc");
+        TXMLItem *label = doc->addChild("Label");
+        label->addAttribute("Name", text);
+        label->addAttribute("Number", "1.1");
+        label->setText(TXMLItem::Escape(NormalizeLineBreaks(text)));
+        doc->addChild("Empty");
+        doc->addChild("Nested")->addChild("Line")->setText(TXMLItem::Escape(text));
+        const std::string xml = root.asText();
+        EXPECT_EQ(crashreport::testing::xmlWellFormedError(xml), "") << xml;
+    }
 }
