@@ -76,6 +76,53 @@ namespace
         return {};
     }
 
+    bool isSeqChar(char c)
+    {
+        return isDigit(c) || (c >= 'A' && c <= 'Z');
+    }
+
+    // The position behind the template arguments that open at p ("I...E"), or npos when their
+    // end cannot be told. Source names are skipped by their length; substitutions and template
+    // parameters ("S0_", "T_") are atoms; every construct that ends with "E" nests.
+    std::size_t skipTemplateArgs(const std::string &s, std::size_t p)
+    {
+        int depth = 0;
+        while (p < s.size()) {
+            const char c = s[p];
+            if (isDigit(c)) {
+                std::size_t len = 0;
+                while (p < s.size() && isDigit(s[p]) && len < s.size())
+                    len = len * 10 + static_cast<std::size_t>(s[p++] - '0');
+                p += len;
+                continue;
+            }
+            if ((c == 'S' || c == 'T') && p + 1 < s.size() && (isSeqChar(s[p + 1]) || s[p + 1] == '_')) {
+                std::size_t q = p + 1;
+                while (q < s.size() && isSeqChar(s[q]))
+                    ++q;
+                if (q < s.size() && s[q] == '_') {
+                    p = q + 1;
+                    continue;
+                }
+            }
+            if (s.compare(p, 2, "_Z") == 0) {
+                p += 2; // an encoding inside a literal: its "E" closes the literal
+                continue;
+            }
+            if (s.compare(p, 2, "Ul") == 0 || s.compare(p, 2, "DT") == 0 || s.compare(p, 2, "Dt") == 0) {
+                ++depth;
+                p += 2;
+                continue;
+            }
+            if (c == 'I' || c == 'N' || c == 'X' || c == 'J' || c == 'L' || c == 'F' || c == 'Z')
+                ++depth;
+            else if (c == 'E' && --depth == 0)
+                return p + 1;
+            ++p;
+        }
+        return std::string::npos;
+    }
+
     // The qualified name a mangled name starts with ("_ZN9QtPrivate15QCallableObjectI..." gives
     // "QtPrivate::QCallableObject<...>"), or "" when it starts with none.
     std::string leadingQualifiedName(const std::string &name)
@@ -105,9 +152,11 @@ namespace
                 const std::string base = last.substr(0, tmpl);
                 last = name[p] == 'C' ? base : "~" + base;
                 p += 2;
+            } else if (name[p] == 'I' && !out.empty()) {
+                out += "<...>";
+                p = skipTemplateArgs(name, p);
+                continue;
             } else {
-                if (name[p] == 'I' && !out.empty())
-                    out += "<...>";
                 break;
             }
             out += out.empty() ? last : "::" + last;

@@ -62,8 +62,9 @@ TEST(CrashNames, NamesTheRuntimeRefusesStillGiveTheirFunction)
         { "_ZZN10MainWindow5setUpEvENKUlvE_clEvQ1CIiE", { "MainWindow::setUp()::{lambda}" } },
         { "_ZZN10MainWindow5setUpEvE7counterQ", { "MainWindow::setUp()::counter" } },
         { "_ZN3Foo3BarC2ERKNS_3BazEQ1CIT_E", { "Foo::Bar::Bar" } },
-        { "_ZN3Foo3BarIiE4listEvQ1CIT_E", { "Foo::Bar<...>" } },
-        { "_ZNSt6vectorIiSaIiEE4dataEvQ1CIT_E", { "std::vector<...>" } },
+        { "_ZN3Foo3BarIiE4listEvQ1CIT_E", { "Foo::Bar<...>::list" } },
+        { "_ZNSt6vectorIiSaIiEE4dataEvQ1CIT_E", { "std::vector<...>::data" } },
+        { "_ZN3FooIN3Bar3BazEEC2ERKS2_Q1CIT_E", { "Foo<...>::Foo" } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mangled);
