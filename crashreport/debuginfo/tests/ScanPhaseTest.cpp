@@ -28,8 +28,8 @@ std::atomic<int> g_allocations { 0 };
 
 } // namespace
 
-// Counts the allocations made while a test asks for it. The library's operator delete frees
-// with free(), so it stays the matching one.
+// Counts the allocations made while a test asks for it. new and delete are replaced as a pair
+// (malloc and free), so an address sanitizer sees matching calls.
 void *operator new(std::size_t size)
 {
     if (g_countAllocations.load())
@@ -38,6 +38,19 @@ void *operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}
+#pragma GCC diagnostic pop
 
 using namespace crashreport;
 
