@@ -179,8 +179,8 @@ namespace
                     return;
                 }
             }
-            // call r/m64, shortest form first; a REX prefix (REX.B and REX.X pick r8..r15 as base
-            // and index) belongs to the instruction.
+            // call r/m64, shortest form first; a REX prefix belongs to the instruction when it has
+            // only bits a call can use: B and X (r8..r15 as base and index) and W.
             for (const std::size_t len : { 2u, 3u, 4u, 6u, 7u }) {
                 if (at(len) != 0xFF)
                     continue;
@@ -196,7 +196,7 @@ namespace
                         continue;
                 }
                 const int prefix = at(len + 1);
-                emit(v - (prefix >= 0x40 && prefix <= 0x4F ? len + 1 : len));
+                emit(v - (prefix >= 0 && (prefix & 0xF4) == 0x40 ? len + 1 : len));
                 return;
             }
         }

@@ -41,6 +41,8 @@ using namespace crashreport;
     X(index_only, "call *0x10(,%rax,8)", 0xFF, 0x14, 0xC5, 0x10, 0x00, 0x00, 0x00)                           \
     X(index_only_rexx, "call *0x10(,%r9,8)", 0x42, 0xFF, 0x14, 0xCD, 0x10, 0x00, 0x00, 0x00)                 \
     X(absolute, "call *0x1234567", 0xFF, 0x14, 0x25, 0x67, 0x45, 0x23, 0x01)                                 \
+    X(rexw, "rex.W call *%rax", 0x48, 0xFF, 0xD0)                                                            \
+    X(rexw_sib, "rex.W call *(%rdx,%rax,8)", 0x48, 0xFF, 0x14, 0xC2)                                         \
     X(rip, "call *crash_form_slot(%rip)", 0xFF, 0x15)
 
 // Each form between a label at its start and one at its return address; never executed.
