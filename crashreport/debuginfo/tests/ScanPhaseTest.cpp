@@ -28,8 +28,26 @@ std::atomic<int> g_allocations { 0 };
 
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer owns operator new and malloc; its hook counts every allocation.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*onMalloc)(const volatile void *, std::size_t), void (*onFree)(const volatile void *));
+
+namespace
+{
+
+void countAllocation(const volatile void *, std::size_t)
+{
+    if (g_countAllocations.load())
+        ++g_allocations;
+}
+
+const int g_hookInstalled = __sanitizer_install_malloc_and_free_hooks(countAllocation, nullptr);
+
+} // namespace
+#else
 // Counts the allocations made while a test asks for it. new and delete are replaced as a pair
-// (malloc and free), so an address sanitizer sees matching calls.
+// (malloc and free).
 void *operator new(std::size_t size)
 {
     if (g_countAllocations.load())
@@ -51,6 +69,7 @@ void operator delete(void *p, std::size_t) noexcept
     std::free(p);
 }
 #pragma GCC diagnostic pop
+#endif
 
 using namespace crashreport;
 
