@@ -37,9 +37,26 @@ namespace
     struct Decoded {
         std::uint64_t address;
         std::size_t size;
-        unsigned char first;
+        bool isReturn;
         std::string text;
     };
+
+    // Told from the decoded instruction: the first byte alone would take a VEX prefix
+    // (C4, C5) or "leave" for a return and miss "rep ret".
+    bool isReturnInstruction(unsigned id)
+    {
+        switch (id) {
+        case X86_INS_RET:
+        case X86_INS_RETF:
+        case X86_INS_RETFQ:
+        case X86_INS_IRET:
+        case X86_INS_IRETD:
+        case X86_INS_IRETQ:
+            return true;
+        default:
+            return false;
+        }
+    }
 
     // Decodes [begin, begin + size) of buf (buf holds code from bufAddress) into instructions.
     std::vector<Decoded> decode(const Capstone &cs, const unsigned char *buf, std::uint64_t bufAddress,
@@ -56,7 +73,8 @@ namespace
                 text += ' ';
                 text += insn[i].op_str;
             }
-            out.push_back({ insn[i].address, insn[i].size, insn[i].bytes[0], std::move(text) });
+            out.push_back(
+                { insn[i].address, insn[i].size, isReturnInstruction(insn[i].id), std::move(text) });
         }
         if (insn)
             cs_free(insn, count);
@@ -152,7 +170,7 @@ std::vector<TCrashAsmInstruction> CrashDisassembleAround(std::uint64_t address, 
             if (after[i].address + after[i].size > afterEnd)
                 break;
             kept.push_back(after[i]);
-            if (i > 0 && after[i].first >= 0xC2 && after[i].first <= 0xCB)
+            if (i > 0 && after[i].isReturn)
                 break;
         }
         std::vector<Decoded> all = std::move(before);

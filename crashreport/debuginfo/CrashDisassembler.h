@@ -23,7 +23,7 @@ struct TCrashAsmInstruction {
 // At most 10 instructions before the address (found by decoding forward from up to 70
 // bytes before it, preferring the procedure's own start when it lies in that window) and
 // the instruction at it plus up to 10 behind it, stopping at the last readable byte within
-// 70 bytes behind it or after the first return-like instruction (first byte 0xC2 to 0xCB).
+// 70 bytes behind it or after the first return instruction (ret, retf, iret) behind it.
 // Unreadable code gives an empty list. Calls and jumps to named procedures get a comment.
 std::vector<TCrashAsmInstruction> CrashDisassembleAround(
     std::uint64_t exceptionAddress, bool withSourcePositions = true);

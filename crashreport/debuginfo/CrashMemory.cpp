@@ -80,6 +80,15 @@ bool TCrashMemory::read(std::uint64_t address, void *out, std::size_t len)
     return readMem(address, out, len);
 }
 
+void TCrashMemory::prepare()
+{
+    unsigned char probe = 0;
+    static const unsigned char known = 1;
+    read(reinterpret_cast<std::uint64_t>(&known), &probe, 1);
+    if (g_method.load() == 2)
+        memFd();
+}
+
 bool TCrashMemory::readable(std::uint64_t address, std::size_t len)
 {
     char buf[512];
@@ -161,6 +170,42 @@ bool TCrashMemoryMap::isCode(std::uint64_t address, bool refreshOnMiss)
         m = find(address);
     }
     return m && m->executable && m->readable;
+}
+
+void TCrashCodeRanges::prepare()
+{
+    TCrashMemory::prepare();
+    TCrashMemoryMap map;
+    map.refresh();
+    assign(map);
+}
+
+void TCrashCodeRanges::assign(const TCrashMemoryMap &map)
+{
+    m_ranges.clear();
+    for (const TCrashMapping &m : map.mappings()) {
+        if (!m.executable || !m.readable)
+            continue;
+        if (!m_ranges.empty() && m_ranges.back().end >= m.start)
+            m_ranges.back().end = std::max(m_ranges.back().end, m.end);
+        else
+            m_ranges.push_back({ m.start, m.end });
+    }
+}
+
+const TCrashCodeRanges::Range *TCrashCodeRanges::find(std::uint64_t address) const
+{
+    std::size_t lo = 0, hi = m_ranges.size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (address < m_ranges[mid].start)
+            hi = mid;
+        else if (address >= m_ranges[mid].end)
+            lo = mid + 1;
+        else
+            return &m_ranges[mid];
+    }
+    return nullptr;
 }
 
 } // namespace crashreport

@@ -32,6 +32,9 @@ public:
     {
         return read(address, &value, sizeof value);
     }
+    // Settles how memory is read (and opens /proc/self/mem when the direct way is refused),
+    // so that later reads neither open files nor allocate.
+    static void prepare();
 };
 
 // A picture of /proc/self/maps; refresh() re-reads it.
@@ -51,6 +54,30 @@ public:
 private:
     std::vector<TCrashMapping> m_maps; // sorted by start
     bool m_refreshedOnMiss = false;
+};
+
+// The executable ranges of the process, prepared before a stack scan so that the scan can
+// tell code addresses without reading /proc/self/maps or allocating. Adjacent executable
+// mappings are joined, so an instruction that crosses a mapping boundary stays whole.
+class TCrashCodeRanges
+{
+public:
+    struct Range {
+        std::uint64_t start = 0;
+        std::uint64_t end = 0; // one past
+    };
+
+    // Reads /proc/self/maps (allocates and reads a file: call it before a scan, never during).
+    void prepare();
+    // Takes the readable executable mappings of a picture of the maps.
+    void assign(const TCrashMemoryMap &map);
+    // The range holding address, or nullptr. Binary search; no allocation.
+    const Range *find(std::uint64_t address) const;
+    bool contains(std::uint64_t address) const { return find(address) != nullptr; }
+    std::size_t count() const { return m_ranges.size(); }
+
+private:
+    std::vector<Range> m_ranges; // sorted, disjoint, not adjacent
 };
 
 } // namespace crashreport

@@ -7,21 +7,198 @@
 namespace crashreport
 {
 
+namespace
+{
+
+    // The runtime's answer, or "" when it refuses the name.
+    std::string demangleExact(const std::string &name)
+    {
+        int status = 0;
+        char *out = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status);
+        std::string result = status == 0 && out ? std::string(out) : std::string();
+        std::free(out);
+        return result;
+    }
+
+    bool isDigit(char c)
+    {
+        return c >= '0' && c <= '9';
+    }
+
+    // Newer compilers mangle a lambda with an explicit template head as "Ul", its template
+    // parameter declarations ("Ty" for a type, "Tn" and a builtin type for a value), then its
+    // signature; older demanglers refuse those declarations. Without them the name reads as
+    // the generic lambda it is.
+    std::string withoutLambdaTemplateHeads(std::string_view name)
+    {
+        std::string out;
+        out.reserve(name.size());
+        for (std::size_t i = 0; i < name.size();) {
+            if (name.substr(i, 2) != "Ul") {
+                out += name[i++];
+                continue;
+            }
+            out += "Ul";
+            i += 2;
+            while (true) {
+                if (name.substr(i, 2) == "Ty")
+                    i += 2;
+                else if (name.substr(i, 3) == "TpTy")
+                    i += 4;
+                else if (name.substr(i, 2) == "Tn" && i + 2 < name.size() && name[i + 2] >= 'a'
+                    && name[i + 2] <= 'z')
+                    i += 3;
+                else
+                    break;
+            }
+        }
+        return out;
+    }
+
+    // A local entity "_ZZ<function>E<entity>": the enclosing function, found as the shortest
+    // part before an "E" that demangles.
+    std::string enclosingFunction(const std::string &name)
+    {
+        for (std::size_t e = name.find('E', 3); e != std::string::npos; e = name.find('E', e + 1)) {
+            const std::string function = demangleExact("_Z" + name.substr(3, e - 3));
+            if (function.empty())
+                continue;
+            const std::string entity = name.substr(e + 1);
+            if (entity.find("Ul") != std::string::npos)
+                return function + "::{lambda}";
+            std::size_t p = 0, len = 0;
+            while (p < entity.size() && isDigit(entity[p]))
+                len = len * 10 + static_cast<std::size_t>(entity[p++] - '0');
+            if (len > 0 && p + len <= entity.size())
+                return function + "::" + entity.substr(p, len);
+            return function;
+        }
+        return {};
+    }
+
+    bool isSeqChar(char c)
+    {
+        return isDigit(c) || (c >= 'A' && c <= 'Z');
+    }
+
+    // The position behind the template arguments that open at p ("I...E"), or npos when their
+    // end cannot be told. Source names are skipped by their length; substitutions and template
+    // parameters ("S0_", "T_") are atoms; every construct that ends with "E" nests.
+    std::size_t skipTemplateArgs(const std::string &s, std::size_t p)
+    {
+        int depth = 0;
+        while (p < s.size()) {
+            const char c = s[p];
+            if (isDigit(c)) {
+                std::size_t len = 0;
+                while (p < s.size() && isDigit(s[p]) && len < s.size())
+                    len = len * 10 + static_cast<std::size_t>(s[p++] - '0');
+                p += len;
+                continue;
+            }
+            if ((c == 'S' || c == 'T') && p + 1 < s.size() && (isSeqChar(s[p + 1]) || s[p + 1] == '_')) {
+                std::size_t q = p + 1;
+                while (q < s.size() && isSeqChar(s[q]))
+                    ++q;
+                if (q < s.size() && s[q] == '_') {
+                    p = q + 1;
+                    continue;
+                }
+            }
+            if (s.compare(p, 2, "_Z") == 0) {
+                p += 2; // an encoding inside a literal: its "E" closes the literal
+                continue;
+            }
+            if (s.compare(p, 2, "Ul") == 0 || s.compare(p, 2, "DT") == 0 || s.compare(p, 2, "Dt") == 0) {
+                ++depth;
+                p += 2;
+                continue;
+            }
+            if (c == 'I' || c == 'N' || c == 'X' || c == 'J' || c == 'L' || c == 'F' || c == 'Z')
+                ++depth;
+            else if (c == 'E' && --depth == 0)
+                return p + 1;
+            ++p;
+        }
+        return std::string::npos;
+    }
+
+    // The qualified name a mangled name starts with ("_ZN9QtPrivate15QCallableObjectI..." gives
+    // "QtPrivate::QCallableObject<...>"), or "" when it starts with none.
+    std::string leadingQualifiedName(const std::string &name)
+    {
+        std::size_t p = 2;
+        if (p < name.size() && name[p] == 'N')
+            ++p;
+        while (p < name.size()
+            && (name[p] == 'K' || name[p] == 'V' || name[p] == 'r' || name[p] == 'R' || name[p] == 'O'))
+            ++p;
+        std::string out, last;
+        while (p < name.size()) {
+            if (name.compare(p, 2, "St") == 0) {
+                last = "std";
+                p += 2;
+            } else if (isDigit(name[p])) {
+                std::size_t len = 0;
+                while (p < name.size() && isDigit(name[p]) && len < name.size())
+                    len = len * 10 + static_cast<std::size_t>(name[p++] - '0');
+                if (len == 0 || p + len > name.size())
+                    break;
+                last = name.substr(p, len);
+                p += len;
+            } else if (!last.empty() && (name[p] == 'C' || name[p] == 'D') && p + 1 < name.size()
+                && isDigit(name[p + 1])) {
+                const std::size_t tmpl = last.find('<');
+                const std::string base = last.substr(0, tmpl);
+                last = name[p] == 'C' ? base : "~" + base;
+                p += 2;
+            } else if (name[p] == 'I' && !out.empty()) {
+                out += "<...>";
+                p = skipTemplateArgs(name, p);
+                continue;
+            } else {
+                break;
+            }
+            out += out.empty() ? last : "::" + last;
+        }
+        return out;
+    }
+
+} // namespace
+
 std::string CrashDemangle(const char *name)
 {
     if (!name)
         return {};
-    if (name[0] == '_' && name[1] == 'Z') {
-        int status = 0;
-        char *out = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-        if (status == 0 && out) {
-            std::string result(out);
-            std::free(out);
-            return result;
-        }
-        std::free(out);
+    if (name[0] != '_' || name[1] != 'Z')
+        return name;
+    const std::string mangled(name);
+    std::string result = demangleExact(mangled);
+    if (result.empty()) {
+        // A symbol version ("@Qt_6") is no part of the mangled name.
+        const std::string bare = mangled.substr(0, mangled.find('@'));
+        const std::string plain = withoutLambdaTemplateHeads(bare);
+        result = demangleExact(plain);
+        if (result.empty() && plain.size() > 3 && plain[2] == 'Z')
+            result = enclosingFunction(plain);
+        if (result.empty())
+            result = leadingQualifiedName(plain);
     }
-    return name;
+    return result.empty() ? mangled : result;
+}
+
+std::string CrashCutName(std::string text, std::size_t maxChars)
+{
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue; // a continuation byte belongs to the character before it
+        if (chars++ == maxChars) {
+            text.resize(i);
+            break;
+        }
+    }
+    return text;
 }
 
 namespace

@@ -245,6 +245,9 @@ void CrashResolveAddress(std::uint64_t address, std::uint64_t threadId, TCrashSt
         }
         if (!located)
             fromSymbols(module, fileAddress, entry);
+        entry.unitName = CrashCutName(std::move(entry.unitName));
+        entry.className = CrashCutName(std::move(entry.className));
+        entry.procedureName = CrashCutName(std::move(entry.procedureName));
         finishKind(entry);
         if (isHiddenUnit(entry.unitName)) {
             entry.unitName.clear();

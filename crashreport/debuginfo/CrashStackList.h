@@ -84,11 +84,40 @@ struct TCrashWalkParams {
     std::uint64_t threadId = 0;
 };
 
-// Scan limits.
-inline constexpr std::size_t MaxStackScanBytes = 102400;
+// Scan limits. The window is counted in stack values: 25600 of them, which on a 64-bit stack
+// are 204800 bytes, so a walk reaches as many frames as 102400 bytes do on a 32-bit one.
+inline constexpr std::size_t MaxStackScanValues = 25600;
+inline constexpr std::size_t MaxStackScanBytes = MaxStackScanValues * sizeof(std::uint64_t);
 inline constexpr std::size_t MaxStackEntries = 1024;
+// Room for every address one scan can give: a called procedure and a call site per value.
+inline constexpr std::size_t MaxStackScanAddresses = 2 * MaxStackScanValues;
 
-// Walks the stack range [stackStart, stackEnd) of this process and appends entries
+class TCrashCodeRanges;
+
+// A walk is done in two phases. The scan looks at the stack values and writes raw code
+// addresses; it only reads memory (stack and code bytes, through TCrashMemory) and the code
+// ranges prepared beforehand: no allocation, no file, no lock, so it may run while other
+// threads are stopped. Resolving turns the addresses into entries afterwards.
+
+// Phase one over the stack range [stackStart, stackEnd) of this process (at most
+// MaxStackScanBytes from stackStart): for each return address found, the called procedure
+// behind a direct call (when addCallee is set and it can be told) and then the call site, in
+// stack order. Writes at most capacity addresses to out and returns how many it wrote.
+// Unreadable parts are skipped. Never throws.
+std::size_t CrashScanStack(const TCrashCodeRanges &code, std::uint64_t stackStart, std::uint64_t stackEnd,
+    bool addCallee, std::uint64_t *out, std::size_t capacity) noexcept;
+
+// Phase one over a copy of stack bytes (for example taken at raise time).
+std::size_t CrashScanStackCopy(const TCrashCodeRanges &code, const void *copy, std::size_t copyBytes,
+    bool addCallee, std::uint64_t *out, std::size_t capacity) noexcept;
+
+// Phase two: resolves the exception address (0: none) and the scanned addresses into entries
+// appended to the list, keeping the kinds and levels the parameters ask for and at most
+// MaxStackEntries + 1 entries in the list, then hides repeated return addresses. Never throws.
+void CrashResolveStack(TCrashStackList &list, std::uint64_t exceptionAddress, const std::uint64_t *addresses,
+    std::size_t count, const TCrashWalkParams &params = {});
+
+// Both phases: walks the stack range [stackStart, stackEnd) of this process and appends entries
 // (exceptionAddress 0: none). Unreadable parts are skipped. Never throws.
 void CrashWalkStack(TCrashStackList &list, std::uint64_t exceptionAddress, std::uint64_t stackStart,
     std::uint64_t stackEnd, const TCrashWalkParams &params = {});

@@ -1,7 +1,5 @@
-// The raw stack walk: every aligned 64-bit value of the stack range is a candidate return
-// address, kept when the bytes before it are a call instruction that returns to it. This
-// needs no frame pointers and no unwind tables, and it works on a copy of a stack as well.
-// All memory is read through TCrashMemory, so unmapped stack or code never faults.
+// The resolving phase of the raw stack walk, and the walks that run both phases: the scan
+// (CrashStackScan.cpp) gives raw code addresses, which are turned into entries here.
 
 #include "CrashStackList.h"
 
@@ -10,7 +8,7 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cstring>
+#include <vector>
 
 namespace crashreport
 {
@@ -18,204 +16,14 @@ namespace crashreport
 namespace
 {
 
-    constexpr std::size_t ReadBlock = 400;
-
-    class Walker
+    class Resolver
     {
     public:
-        Walker(TCrashStackList &list, const TCrashWalkParams &params)
+        Resolver(TCrashStackList &list, const TCrashWalkParams &params)
             : m_list(list)
             , m_params(params)
+            , m_firstNew(list.count())
         {
-            m_map.refresh();
-            m_firstNew = list.count();
-        }
-
-        void addException(std::uint64_t address)
-        {
-            if (address != 0)
-                add(address, true);
-        }
-
-        void scanLive(std::uint64_t start, std::uint64_t end)
-        {
-            start = (start + 7) & ~std::uint64_t(7);
-            if (end <= start)
-                return;
-            end = std::min<std::uint64_t>(end, start + MaxStackScanBytes);
-            unsigned char block[ReadBlock];
-            std::uint64_t blockStart = 0, blockEnd = 0; // readable bytes held in block
-            for (std::uint64_t pos = start; pos + 8 <= end; pos += 8) {
-                std::uint64_t value = 0;
-                if (pos < blockStart || pos + 8 > blockEnd) {
-                    const std::size_t n
-                        = static_cast<std::size_t>(std::min<std::uint64_t>(ReadBlock, end - pos))
-                        & ~std::size_t(7);
-                    if (n >= 8 && TCrashMemory::read(pos, block, n)) {
-                        blockStart = pos;
-                        blockEnd = pos + n;
-                    } else if (TCrashMemory::read(pos, block, 8)) {
-                        blockStart = pos;
-                        blockEnd = pos + 8;
-                    } else {
-                        blockStart = blockEnd = 0;
-                        continue;
-                    }
-                }
-                std::memcpy(&value, block + (pos - blockStart), 8);
-                candidate(value);
-            }
-        }
-
-        void scanCopy(const unsigned char *data, std::size_t size)
-        {
-            size = std::min(size, MaxStackScanBytes);
-            for (std::size_t pos = 0; pos + 8 <= size; pos += 8) {
-                std::uint64_t value;
-                std::memcpy(&value, data + pos, 8);
-                candidate(value);
-            }
-        }
-
-        void hideDuplicates()
-        {
-            const std::size_t n = m_list.count();
-            if (n < m_firstNew + 2)
-                return;
-            auto named = [&](std::size_t i) { return m_list[i].kind >= 2 && m_list[i].kind <= 4; };
-            for (std::size_t i = n - 1; i-- > m_firstNew;) {
-                if (!named(i))
-                    continue;
-                int seen = 0;
-                for (std::size_t j = i + 1; j < n && seen < 2; ++j) {
-                    if (!named(j))
-                        continue;
-                    ++seen;
-                    if (m_list[j].address == m_list[i].address && m_list[j].module == m_list[i].module) {
-                        m_list[i].kind = StackKindHidden;
-                        break;
-                    }
-                }
-            }
-        }
-
-    private:
-        bool code(std::uint64_t address) { return m_map.isCode(address, true); }
-
-        // The bytes [v - n, v) into out (right-aligned in an 8-byte buffer); how many were read.
-        std::size_t bytesBefore(std::uint64_t v, unsigned char (&out)[8])
-        {
-            for (std::size_t n = 8; n >= 2; --n) {
-                if (v >= n && TCrashMemory::read(v - n, out + (8 - n), n))
-                    return n;
-            }
-            return 0;
-        }
-
-        // Follows jump thunks and PLT entries from a call target to the procedure behind them.
-        std::uint64_t followThunks(std::uint64_t target)
-        {
-            for (int depth = 0; depth < 8; ++depth) {
-                unsigned char c[16] = {};
-                std::size_t have = sizeof c;
-                if (!TCrashMemory::read(target, c, have)) {
-                    have = 6;
-                    if (!TCrashMemory::read(target, c, have))
-                        break;
-                }
-                std::size_t p = 0;
-                if (have >= 11 && c[0] == 0xF3 && c[1] == 0x0F && c[2] == 0x1E && c[3] == 0xFA)
-                    p = 4; // endbr64
-                if (p > 0 && c[p] == 0xF2)
-                    ++p; // bnd prefix of PLT entries
-                const unsigned char *x = c + p;
-                std::int32_t rel;
-                if (x[0] == 0xE9 && p + 5 <= have) {
-                    std::memcpy(&rel, x + 1, 4);
-                    target = target + p + 5 + static_cast<std::int64_t>(rel);
-                } else if (x[0] == 0xEB && p + 2 <= have) {
-                    target = target + p + 2 + static_cast<std::int8_t>(x[1]);
-                } else if (x[0] == 0xFF && x[1] == 0x25 && p + 6 <= have) {
-                    std::memcpy(&rel, x + 2, 4);
-                    const std::uint64_t slot = target + p + 6 + static_cast<std::int64_t>(rel);
-                    std::uint64_t dest = 0;
-                    if (!TCrashMemory::readValue(slot, dest) || !code(dest))
-                        break;
-                    target = dest;
-                } else {
-                    break;
-                }
-            }
-            return target;
-        }
-
-        void candidate(std::uint64_t v)
-        {
-            if (v < 0x1000 || !code(v))
-                return;
-            unsigned char b[8];
-            const std::size_t have = bytesBefore(v, b);
-            if (have < 2)
-                return;
-            // at(k): the byte k places before v (k = 1..have).
-            auto at = [&](std::size_t k) -> int { return k <= have ? b[8 - k] : -1; };
-            auto rex = [&](std::size_t len) { return at(len + 1) == 0x41 ? len + 1 : len; };
-
-            if (have >= 5 && at(5) == 0xE8) {
-                std::int32_t rel;
-                std::memcpy(&rel, b + 4, 4);
-                const std::uint64_t target = v + static_cast<std::int64_t>(rel);
-                if (code(target)) {
-                    if (m_params.addCallee) {
-                        const std::uint64_t callee = followThunks(target);
-                        unsigned char c[5];
-                        if (TCrashMemory::read(callee, c, 5) && c[0] != 0xE8)
-                            add(callee, false);
-                    }
-                    add(v - 5, false);
-                    return;
-                }
-            }
-            const int m1 = at(1), m2 = at(2);
-            if (m2 == 0xFF && m1 >= 0xD0 && m1 <= 0xD7) {
-                add(v - rex(2), false);
-                return;
-            }
-            if (m2 == 0xFF && ((m1 >= 0x10 && m1 <= 0x13) || m1 == 0x16 || m1 == 0x17)) {
-                add(v - rex(2), false);
-                return;
-            }
-            if (at(3) == 0xFF && ((m2 >= 0x50 && m2 <= 0x53) || (m2 >= 0x55 && m2 <= 0x57))) {
-                add(v - rex(3), false);
-                return;
-            }
-            if (have >= 6 && at(6) == 0xFF
-                && ((at(5) >= 0x90 && at(5) <= 0x93) || (at(5) >= 0x95 && at(5) <= 0x97))) {
-                add(v - rex(6), false);
-                return;
-            }
-            if (at(3) == 0xFF && m2 == 0x14 && m1 == 0x24) {
-                add(v - rex(3), false);
-                return;
-            }
-            if (at(4) == 0xFF && at(3) == 0x54 && m2 == 0x24) {
-                add(v - rex(4), false);
-                return;
-            }
-            if (have >= 7 && at(7) == 0xFF && at(6) == 0x94 && at(5) == 0x24) {
-                add(v - rex(7), false);
-                return;
-            }
-            if (have >= 6 && at(6) == 0xFF && at(5) == 0x15) {
-                // RIP-relative: the pointer slot lies at v + displacement and must be readable.
-                std::int32_t rel;
-                std::memcpy(&rel, b + 4, 4);
-                std::uint64_t slot = v + static_cast<std::int64_t>(rel), dest = 0;
-                if (TCrashMemory::readValue(slot, dest)) {
-                    add(v - rex(6), false);
-                    return;
-                }
-            }
         }
 
         void add(std::uint64_t address, bool groupStart)
@@ -246,26 +54,73 @@ namespace
             ++m_added;
         }
 
+        // Going backwards, an entry with a name whose address and module equal those of one of
+        // the next two named entries is hidden: the same return address found twice.
+        void hideDuplicates()
+        {
+            const std::size_t n = m_list.count();
+            if (n < m_firstNew + 2)
+                return;
+            auto named = [&](std::size_t i) { return m_list[i].kind >= 2 && m_list[i].kind <= 4; };
+            for (std::size_t i = n - 1; i-- > m_firstNew;) {
+                if (!named(i))
+                    continue;
+                int seen = 0;
+                for (std::size_t j = i + 1; j < n && seen < 2; ++j) {
+                    if (!named(j))
+                        continue;
+                    ++seen;
+                    if (m_list[j].address == m_list[i].address && m_list[j].module == m_list[i].module) {
+                        m_list[i].kind = StackKindHidden;
+                        break;
+                    }
+                }
+            }
+        }
+
+    private:
         TCrashStackList &m_list;
-        TCrashWalkParams m_params;
-        TCrashMemoryMap m_map;
+        const TCrashWalkParams &m_params;
         std::size_t m_firstNew = 0;
         int m_level = 0;
         int m_added = 0;
     };
 
+    // Room for what a scan of this many bytes can give.
+    std::size_t scanCapacity(std::uint64_t bytes)
+    {
+        const std::uint64_t values = std::min<std::uint64_t>(bytes, MaxStackScanBytes) / 8;
+        return static_cast<std::size_t>(2 * values);
+    }
+
 } // namespace
+
+void CrashResolveStack(TCrashStackList &list, std::uint64_t exceptionAddress, const std::uint64_t *addresses,
+    std::size_t count, const TCrashWalkParams &params)
+{
+    try {
+        Resolver r(list, params);
+        if (exceptionAddress != 0)
+            r.add(exceptionAddress, true);
+        for (std::size_t i = 0; i < count && list.count() <= MaxStackEntries; ++i)
+            r.add(addresses[i], false);
+        r.hideDuplicates();
+    } catch (...) {
+        // The walk never lets an exception into the reporting code; what was found stays.
+    }
+}
 
 void CrashWalkStack(TCrashStackList &list, std::uint64_t exceptionAddress, std::uint64_t stackStart,
     std::uint64_t stackEnd, const TCrashWalkParams &params)
 {
     try {
-        Walker w(list, params);
-        w.addException(exceptionAddress);
-        w.scanLive(stackStart, stackEnd);
-        w.hideDuplicates();
+        TCrashCodeRanges code;
+        code.prepare();
+        std::vector<std::uint64_t> raw(stackEnd > stackStart ? scanCapacity(stackEnd - stackStart) : 0);
+        const std::size_t n
+            = CrashScanStack(code, stackStart, stackEnd, params.addCallee, raw.data(), raw.size());
+        CrashResolveStack(list, exceptionAddress, raw.data(), n, params);
     } catch (...) {
-        // The walk never lets an exception into the reporting code; what was found stays.
     }
 }
 
@@ -273,11 +128,12 @@ void CrashWalkStackCopy(TCrashStackList &list, std::uint64_t exceptionAddress, c
     std::size_t copyBytes, const TCrashWalkParams &params)
 {
     try {
-        Walker w(list, params);
-        w.addException(exceptionAddress);
-        if (copy)
-            w.scanCopy(static_cast<const unsigned char *>(copy), copyBytes);
-        w.hideDuplicates();
+        TCrashCodeRanges code;
+        code.prepare();
+        std::vector<std::uint64_t> raw(copy ? scanCapacity(copyBytes) : 0);
+        const std::size_t n
+            = CrashScanStackCopy(code, copy, copyBytes, params.addCallee, raw.data(), raw.size());
+        CrashResolveStack(list, exceptionAddress, raw.data(), n, params);
     } catch (...) {
     }
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 using namespace crashreport;
 
@@ -23,6 +26,26 @@ asm(".text\n"
     ".size crash_asm_fixture, .-crash_asm_fixture\n");
 
 extern "C" const char crash_asm_fixture[], crash_asm_fixture_fault[];
+
+// Instructions whose first byte lies in 0xC2..0xCB without being a return: VEX prefixes (C4,
+// C5), a move of an immediate (C7) and "leave" (C9); then "rep ret", a return whose first byte
+// is a prefix.
+asm(".text\n"
+    ".globl crash_asm_vex\n"
+    ".type crash_asm_vex, @function\n"
+    "crash_asm_vex:\n"
+    "    vmovdqu (%rdi), %ymm0\n"
+    "    vpaddd %ymm1, %ymm0, %ymm0\n"
+    "    vpbroadcastd %xmm1, %ymm2\n"
+    "    movl $1, (%rax)\n"
+    "    vzeroupper\n"
+    "    leave\n"
+    "    rep ret\n"
+    "    int3\n"
+    "    int3\n"
+    ".size crash_asm_vex, .-crash_asm_vex\n");
+
+extern "C" const char crash_asm_vex[];
 
 namespace asmtest
 {
@@ -60,6 +83,24 @@ TEST(CrashDisassembler, InstructionsAroundTheAddressStopAfterTheReturn)
     EXPECT_EQ(ins[2].address, addr(crash_asm_fixture_fault));
     EXPECT_EQ(ins[2].procedureName, "crash_asm_fixture");
     EXPECT_EQ(std::count_if(ins.begin(), ins.end(), [](const auto &i) { return i.isException; }), 1);
+}
+
+TEST(CrashDisassembler, OnlyADecodedReturnEndsTheInstructionsBehindTheAddress)
+{
+    const auto all = CrashDisassembleAround(addr(crash_asm_vex), false);
+    const auto at = std::find_if(all.begin(), all.end(), [](const auto &i) { return i.isException; });
+    ASSERT_NE(at, all.end());
+    EXPECT_EQ(at->address, addr(crash_asm_vex));
+    const std::vector<TCrashAsmInstruction> ins(at, all.end());
+    std::vector<std::string> texts;
+    for (const auto &i : ins)
+        texts.push_back(i.instruction);
+    const std::vector<std::string> expected = { "vmovdqu ymm0, ymmword ptr [rdi]", "vpaddd ymm0, ymm0, ymm1",
+        "vpbroadcastd ymm2, xmm1", "mov dword ptr [rax], 1", "vzeroupper", "leave", "ret" };
+    ASSERT_EQ(texts.size(), expected.size()) << ::testing::PrintToString(texts);
+    for (std::size_t i = 0; i + 1 < texts.size(); ++i)
+        EXPECT_EQ(texts[i], expected[i]);
+    EXPECT_TRUE(texts.back().ends_with("ret")) << texts.back();
 }
 
 TEST(CrashDisassembler, CompiledCodeGetsSourcePositionsAndAtMostTenEachSide)

@@ -51,6 +51,18 @@ struct Expected {
 
 } // namespace walktest
 
+namespace namesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharacters
+{
+
+[[gnu::noinline]] int longNamedProcedure(int x)
+{
+    asm volatile("" ::: "memory");
+    return x + 1;
+}
+
+} // namespace
+  // namesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharacters
+
 namespace
 {
 
@@ -231,10 +243,9 @@ TEST(CrashStackWalk, LevelsKindsAndLimits)
     EXPECT_EQ(list.count(), 0u);
 }
 
-TEST(CrashStackWalk, ScanStopsAtTheByteAndEntryLimits)
+TEST(CrashStackWalk, ScanStopsAtTheEntryLimit)
 {
-    // 200 KiB of return addresses: only the first 102400 bytes are scanned, and the list stops
-    // growing once it holds more than 1024 entries.
+    // The list stops growing once it holds more than 1024 entries.
     const std::uint64_t sites[2] = { addr(crash_fixture_after_ffd2), addr(crash_fixture_after_r10) };
     std::vector<std::uint64_t> big(200 * 1024 / 8);
     for (std::size_t i = 0; i < big.size(); ++i)
@@ -244,14 +255,35 @@ TEST(CrashStackWalk, ScanStopsAtTheByteAndEntryLimits)
     TCrashStackList list;
     CrashWalkStackCopy(list, 0, big.data(), big.size() * 8, params);
     EXPECT_EQ(list.count(), MaxStackEntries + 1);
+}
 
-    std::vector<std::uint64_t> sparse(200 * 1024 / 8, 0);
-    sparse[MaxStackScanBytes / 8 - 1] = sites[0]; // last value inside the limit
-    sparse[MaxStackScanBytes / 8] = sites[1]; // first value beyond it
-    TCrashStackList list2;
-    CrashWalkStackCopy(list2, 0, sparse.data(), sparse.size() * 8, params);
-    ASSERT_EQ(list2.count(), 1u);
-    EXPECT_EQ(list2[0].address, addr(crash_fixture_ffd2_site));
+TEST(CrashStackWalk, ScanWindowHolds25600StackValues)
+{
+    // A 150 KB local array between two frames must not hide the outer one: the window is
+    // 25600 values, 204800 bytes on this stack.
+    struct Case {
+        std::size_t offset;
+        bool found;
+    };
+    const Case cases[] = { { 150 * 1024, true }, { 204800 - 8, true }, { 204800, false }, { 250000, false } };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.offset);
+        for (const bool live : { false, true }) {
+            std::vector<std::uint64_t> stack(300 * 1024 / 8, 0);
+            stack[c.offset / 8] = addr(crash_fixture_after_ffd2);
+            TCrashWalkParams params;
+            params.resolveNames = false;
+            TCrashStackList list;
+            if (live)
+                CrashWalkStack(list, 0, addr(stack.data()), addr(stack.data() + stack.size()), params);
+            else
+                CrashWalkStackCopy(list, 0, stack.data(), stack.size() * 8, params);
+            ASSERT_EQ(list.count(), c.found ? 1u : 0u) << (live ? "live" : "copy");
+            if (c.found) {
+                EXPECT_EQ(list[0].address, addr(crash_fixture_ffd2_site));
+            }
+        }
+    }
 }
 
 TEST(CrashStackWalk, UnreadableStackIsSkippedWithoutFault)
@@ -284,6 +316,23 @@ TEST(CrashStackWalk, NewListHoldsTheWalk)
     ASSERT_EQ(list->count(), 2u);
     EXPECT_TRUE((*list)[0].groupStart);
     EXPECT_EQ((*list)[1].address, addr(crash_fixture_ffd2_site));
+}
+
+TEST(CrashStackWalk, NamesAreCutTo255Characters)
+{
+    const auto address = addr(reinterpret_cast<const void *>(
+        &namesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharacters::
+            longNamedProcedure));
+    TCrashStackEntry e;
+    CrashResolveAddress(address + 1, 0, e);
+    EXPECT_EQ(e.procedureName, "longNamedProcedure");
+    EXPECT_EQ(e.className.size(), 255u);
+    EXPECT_EQ(e.className,
+        std::string("namesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersn"
+                    "amesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersna"
+                    "mesOfThreeHundredCharactersnamesOfThreeHundredCharactersnamesOfThreeHundredCharactersnam"
+                    "esOfThreeHundredCharactersnamesOfThreeHundredCharacters")
+            .substr(0, 255));
 }
 
 TEST(CrashStackWalk, HiddenUnitsShowOnlyTheirModuleUnlessAnInternalFailureIsReported)
