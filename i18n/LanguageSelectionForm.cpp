@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -63,4 +64,14 @@ void TLanguageSelectionForm::OKButtonClick()
     if (item >= 0 && item < static_cast<int>(std::size(ItemOffsets)))
         LanguageOffset = ItemOffsets[item];
     accept();
+}
+
+void TLanguageSelectionForm::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog would reject on Escape and leave the program without a language.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
