@@ -30,7 +30,6 @@ TLanguageSelectionForm::TLanguageSelectionForm(QWidget *parent)
     setObjectName(QStringLiteral("LanguageSelectionForm"));
     setWindowTitle(QString::fromUtf8(Caption));
     setModal(true);
-    setFixedSize(414, 241);
 
     RadioGroup->setObjectName(QStringLiteral("RadioGroup"));
     RadioGroup->setTitle(QString::fromUtf8(Caption));
@@ -52,6 +51,9 @@ TLanguageSelectionForm::TLanguageSelectionForm(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(RadioGroup, 1);
     layout->addLayout(buttons);
+
+    // The designed size, or more where the desktop's font needs it.
+    setFixedSize(QSize(414, 241).expandedTo(sizeHint()));
 
     // Start with the keyboard on the selected language so the arrow keys work at once.
     if (auto *first = RadioGroup->findChildren<QAbstractButton *>().value(0))

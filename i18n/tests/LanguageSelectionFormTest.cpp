@@ -76,6 +76,26 @@ TEST_F(LanguageSelectionFormTest, IsLaidOutAsDesigned)
     EXPECT_EQ(dialog.findChild<QPushButton *>("OKButton"), dialog.OKButton);
 }
 
+// With a large desktop font the dialog grows so that every language and OK show whole.
+TEST_F(LanguageSelectionFormTest, GrowsForALargeDesktopFont)
+{
+    const QFont desktopFont = QApplication::font();
+    QFont large = desktopFont;
+    large.setPixelSize(24);
+    QApplication::setFont(large);
+    TLanguageSelectionForm dialog;
+    dialog.show();
+    QApplication::setFont(desktopFont);
+    EXPECT_GE(dialog.width(), 414);
+    EXPECT_GE(dialog.height(), 241);
+    EXPECT_TRUE(dialog.rect().contains(dialog.OKButton->geometry()));
+    for (QRadioButton *button : dialog.RadioGroup->findChildren<QRadioButton *>()) {
+        EXPECT_TRUE(dialog.RadioGroup->rect().contains(button->geometry())) << button->text().toStdString();
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width()) << button->text().toStdString();
+    }
+    EXPECT_LE(dialog.OKButton->fontMetrics().height(), dialog.OKButton->height());
+}
+
 TEST_F(LanguageSelectionFormTest, MouseChoiceSetsTheOffsetOfEachItem)
 {
     struct Case {
