@@ -53,3 +53,11 @@ QItemSelectionModel::SelectionFlags TListBox::selectionCommand(
         return QItemSelectionModel::NoUpdate;
     return flags;
 }
+
+void TListBox::alignViewport(int grid)
+{
+    const int frame = frameWidth();
+    const int inset = grid > 1 ? (frame + grid - 1) / grid * grid : frame;
+    const int margin = inset - frame;
+    setViewportMargins(margin, margin, margin, margin);
+}

@@ -13,6 +13,10 @@ class TListBox : public QListWidget
 public:
     using QListWidget::QListWidget;
 
+    // Keeps the entries' area on whole device pixels at a fractional scale, where it would
+    // otherwise cover a line of the frame: grid is DevicePixelGrid() of the scale.
+    void alignViewport(int grid);
+
 signals:
     void Click();
 

@@ -8,6 +8,7 @@
 #include "RadioGroup.h"
 #include "Translator.h"
 #include "UnexpectedError.h"
+#include "WidgetDesign.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 
 TMainForm::TMainForm(const QString &programFolder, QWidget *parent)
@@ -27,21 +29,27 @@ TMainForm::TMainForm(const QString &programFolder, QWidget *parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Application Software for Vetu"));
-    // The controls are placed in pixels for a small sans-serif font of 11 pixels.
-    QFont formFont = font();
-    formFont.setPixelSize(11);
-    setFont(formFont);
+    // The window speaks the desktop's font; the controls are placed in design pixels (made
+    // for a font of 11 pixels) and fitted to the font and the captions by fitLayout().
     move(390, 176);
     resize(677, 659);
 
     buildMenus();
 
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("ClientArea"));
-    setCentralWidget(client);
-    PageControl1 = new QTabWidget(client);
+    // On a screen too small for the window, the content scrolls instead of being cut off.
+    auto *scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("ClientScrollArea"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(false);
+    // Not a stop of its own for Tab; it still scrolls the control that Tab reaches into view.
+    scroller->setFocusPolicy(Qt::NoFocus);
+    m_clientArea = new QWidget;
+    m_clientArea->setObjectName(QStringLiteral("ClientArea"));
+    scroller->setWidget(m_clientArea);
+    setCentralWidget(scroller);
+    PageControl1 = new QTabWidget(m_clientArea);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(8, 8, 644, 577);
+    vetu::SetDesignGeometry(PageControl1, { 8, 8, 644, 577 });
 
     GeneralTabSheet = new QWidget;
     GeneralTabSheet->setObjectName(QStringLiteral("GeneralTabSheet"));
@@ -55,6 +63,7 @@ TMainForm::TMainForm(const QString &programFolder, QWidget *parent)
     buildGeneralPage();
     buildVelocityPage();
     connectHandlers();
+    fitLayout();
 
     FormCreate();
 }
@@ -177,7 +186,13 @@ void TMainForm::setVisible(bool visible)
             return;
         }
     }
+    const bool appearing = visible && !isVisible();
     QMainWindow::setVisible(visible);
+    // Now that the window has a frame, the frame must fit on the screen too.
+    if (appearing) {
+        alignPagesToDevicePixels();
+        fitToScreen(m_clientArea->size());
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 #include "ListBox.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 #include <array>
@@ -43,6 +44,7 @@ enum class EquationField;
 //   MainFormDeletion.cpp         deleting a set
 //   MainFormPrinting.cpp         printing the list of sets
 //   MainFormHelp.cpp             online help and the Info dialog
+//   MainFormLayout.cpp           fitting the layout to the font, the captions and the screen
 // Controls are public members named after their objectName, as are the window's state
 // fields, so that every part of the window (and the tests) address them by name.
 class TMainForm : public QMainWindow
@@ -202,6 +204,11 @@ protected:
 
 private:
     void buildMenus();
+    // Lays the controls out for the font in use and the captions shown, and fits the
+    // window into the screen (MainFormLayout.cpp).
+    void fitLayout();
+    void fitToScreen(const QSize &clientSize);
+    void alignPagesToDevicePixels();
     void buildGeneralPage();
     void buildVelocityPage();
     void connectHandlers();
@@ -216,6 +223,8 @@ private:
     void dropPendingMousePress();
     bool dropMousePressEvent(QEvent *event);
 
+    QWidget *m_clientArea = nullptr;
+    QPoint m_pageOffset; // added to the positions of the pages' controls
     bool m_formShowDone = false;
     bool m_formClosed = false;
     bool m_boundaryCheckRunning = false;

@@ -21,6 +21,7 @@ constexpr int ShortestNamedLabel = 6;
 void ShowPlainMessage(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vetu"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -28,6 +29,7 @@ bool ConfirmDeletion(QWidget *parent)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), LoadText(DeleteQuestionText),
         QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

@@ -45,6 +45,7 @@ QMessageBox::StandardButton AskToSaveShownSet(QWidget *parent)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), LoadText(SaveQuestionText),
         QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     AnswerRequired answerRequired;
     box.installEventFilter(&answerRequired);
@@ -134,6 +135,7 @@ bool TMainForm::refuseBadBoundaries()
     // leaving a boundary field.
     const QScopedValueRollback running(m_boundaryCheckRunning, true);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), LoadText(failure->textId), QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
     EditorField(failure->focus)->setFocus();
     return true;

@@ -130,6 +130,7 @@ bool TMainForm::ValidateEquationSet()
     const QString message = failure->argument.isEmpty() ? LoadText(failure->textId)
                                                         : LoadTextWithArg(failure->textId, failure->argument);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), message, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
     QLineEdit *field = EditorField(failure->focus);
     // The field may sit on the page that is not shown.

@@ -2,6 +2,7 @@
 
 #include "GeneralSettings.h"
 #include "Translator.h"
+#include "WidgetDesign.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -16,7 +17,7 @@ QGroupBox *makeGroup(QWidget *parent, const char *name, int tag, const QString &
     auto *group = new QGroupBox(caption, parent);
     group->setObjectName(QLatin1String(name));
     group->setProperty(TagProperty, tag);
-    group->setGeometry(geometry);
+    vetu::SetDesignGeometry(group, geometry);
     return group;
 }
 
@@ -26,7 +27,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, int tag, const QString &cap
     label->setObjectName(QLatin1String(name));
     if (tag != 0)
         label->setProperty(TagProperty, tag);
-    label->setGeometry(geometry);
+    vetu::SetDesignGeometry(label, geometry);
     return label;
 }
 
@@ -39,7 +40,9 @@ QComboBox *makeList(QWidget *parent, const char *name, int tag, const QStringLis
         list->setProperty(TagProperty, tag);
     list->addItems(entries);
     list->setMaxVisibleItems(16);
-    list->setGeometry(geometry);
+    // Its width follows its longest entry, also after the entries were translated.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    vetu::SetDesignGeometry(list, geometry);
     return list;
 }
 
@@ -121,7 +124,7 @@ void TMainForm::buildGeneralPage()
     SaveGeneralSettingsButton = new QPushButton(QStringLiteral("Save Settings"), page);
     SaveGeneralSettingsButton->setObjectName(QStringLiteral("SaveGeneralSettingsButton"));
     SaveGeneralSettingsButton->setProperty(TagProperty, 39);
-    SaveGeneralSettingsButton->setGeometry(8, 520, 193, 25);
+    vetu::SetDesignGeometry(SaveGeneralSettingsButton, { 8, 520, 193, 25 });
     SaveGeneralSettingsButton->setEnabled(false);
 
     // Each label gives its list's shortcut focus target for screen readers and mnemonics.

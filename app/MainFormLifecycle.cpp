@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "DeviceFiles.h"
+#include "FileCreateError.h"
 #include "EquationSet.h"
 #include "GeneralSettings.h"
 #include "IniFile.h"
@@ -60,6 +61,7 @@ void TMainForm::FormShow()
         // Shown in the language of the moment, which is still German: no language has been read.
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
             LoadText(66) + QStringLiteral("\r\n") + LoadText(67), QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
         box.exec();
         StartAborted = true;
         return;
@@ -107,6 +109,7 @@ bool TMainForm::FormCloseQuery()
         return true;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), LoadText(65),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
@@ -134,8 +137,15 @@ void TMainForm::FormClose()
     if (ini)
         ini->flush();
     ini.reset();
-    if (EquationSetsSaved)
+    if (!EquationSetsSaved)
+        return;
+    try {
         vetu::NormalizeConfigurationIni(ProgramFolder);
+    } catch (const vetu::IniWriteError &error) {
+        // The file keeps what the writes of the run made of it; what failed is creating
+        // the new file, and that is what the message says.
+        throw vetu::FileCreateError(error.path());
+    }
 }
 
 void TMainForm::Exit1Click()
@@ -147,4 +157,6 @@ void TMainForm::TranslateMainForm()
 {
     TranslateForm(this);
     setWindowTitle(LoadText(1));
+    // The captions of the language may need more room than the design's.
+    fitLayout();
 }

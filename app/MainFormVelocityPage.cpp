@@ -3,6 +3,7 @@
 #include "EquationSet.h"
 #include "RadioGroup.h"
 #include "Translator.h"
+#include "WidgetDesign.h"
 #include "Windows1252Validator.h"
 
 #include <QAction>
@@ -23,7 +24,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, int tag, const QString &
     label->setObjectName(name);
     if (tag != 0)
         label->setProperty(TagProperty, tag);
-    label->setGeometry(geometry);
+    vetu::SetDesignGeometry(label, geometry);
     return label;
 }
 
@@ -31,7 +32,7 @@ QLineEdit *makeEdit(QWidget *parent, const QString &name, QRect geometry, const 
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setGeometry(geometry);
+    vetu::SetDesignGeometry(edit, geometry);
     edit->setValidator(validator);
     return edit;
 }
@@ -41,7 +42,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, int tag, const QStrin
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setProperty(TagProperty, tag);
-    button->setGeometry(geometry);
+    vetu::SetDesignGeometry(button, geometry);
     return button;
 }
 
@@ -57,7 +58,7 @@ void TMainForm::buildVelocityPage()
         = makeLabel(page, QStringLiteral("Label1"), 40, QStringLiteral("Equation Sets:"), { 8, 6, 257, 16 });
     ConfigListBox = new TListBox(page);
     ConfigListBox->setObjectName(QStringLiteral("ConfigListBox"));
-    ConfigListBox->setGeometry(8, 24, 257, 441);
+    vetu::SetDesignGeometry(ConfigListBox, { 8, 24, 257, 441 });
     for (int n = 1; n <= vetu::EquationSetCount; ++n)
         ConfigListBox->addItem(QStringLiteral("[%1]").arg(n, 2, 10, QLatin1Char('0')));
     ConfigListBox->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -72,13 +73,13 @@ void TMainForm::buildVelocityPage()
     GroupBox3 = new QGroupBox(QStringLiteral("Configuration Name"), page);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
     GroupBox3->setProperty(TagProperty, 41);
-    GroupBox3->setGeometry(280, 8, 345, 53);
+    vetu::SetDesignGeometry(GroupBox3, { 280, 8, 345, 53 });
     NameEdit = makeEdit(GroupBox3, QStringLiteral("NameEdit"), { 12, 22, 321, 22 }, storable);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Current Meter"), page);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setProperty(TagProperty, 42);
-    GroupBox1->setGeometry(280, 68, 345, 153);
+    vetu::SetDesignGeometry(GroupBox1, { 280, 68, 345, 153 });
     Label2 = makeLabel(
         GroupBox1, QStringLiteral("Label2"), 43, QStringLiteral("Serialnumber Meter:"), { 12, 26, 153, 16 });
     BodyNrEdit = makeEdit(GroupBox1, QStringLiteral("BodyNrEdit"), { 172, 22, 161, 22 }, storable);
@@ -93,12 +94,12 @@ void TMainForm::buildVelocityPage()
     TypeRadioGroup->setTitle(QStringLiteral("Type"));
     TypeRadioGroup->setItems({ QStringLiteral("Rod"), QStringLiteral("Cable") });
     TypeRadioGroup->setItemIndex(0);
-    TypeRadioGroup->setGeometry(12, 78, 321, 67);
+    vetu::SetDesignGeometry(TypeRadioGroup, { 12, 78, 321, 67 });
 
     GroupBox2 = new QGroupBox(QStringLiteral("Equations"), page);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setProperty(TagProperty, 50);
-    GroupBox2->setGeometry(280, 228, 345, 181);
+    vetu::SetDesignGeometry(GroupBox2, { 280, 228, 345, 181 });
     Label8 = makeLabel(
         GroupBox2, QStringLiteral("Label8"), 51, QStringLiteral("Frequency Range"), { 8, 22, 153, 16 });
     Label9 = makeLabel(
@@ -134,6 +135,8 @@ void TMainForm::buildVelocityPage()
         OffsetEdits[row]
             = makeEdit(GroupBox2, QStringLiteral("Offset%1Edit").arg(row + 1), { 282, y, 53, 22 }, storable);
     }
+    for (QLineEdit *number : GroupBox2->findChildren<QLineEdit *>())
+        number->setProperty("NumberField", true);
     Boundary1Edit = upper[0];
     Boundary2Edit = upper[1];
     Boundary3Edit = upper[2];
@@ -164,6 +167,6 @@ void TMainForm::buildVelocityPage()
 
     RichEdit = new QTextEdit(page);
     RichEdit->setObjectName(QStringLiteral("RichEdit"));
-    RichEdit->setGeometry(280, 416, 345, 81);
+    vetu::SetDesignGeometry(RichEdit, { 280, 416, 345, 81 });
     RichEdit->setVisible(false);
 }

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -29,7 +30,6 @@ TLanguageSelectionForm::TLanguageSelectionForm(QWidget *parent)
     setObjectName(QStringLiteral("LanguageSelectionForm"));
     setWindowTitle(QString::fromUtf8(Caption));
     setModal(true);
-    setFixedSize(414, 241);
 
     RadioGroup->setObjectName(QStringLiteral("RadioGroup"));
     RadioGroup->setTitle(QString::fromUtf8(Caption));
@@ -52,6 +52,9 @@ TLanguageSelectionForm::TLanguageSelectionForm(QWidget *parent)
     layout->addWidget(RadioGroup, 1);
     layout->addLayout(buttons);
 
+    // The designed size, or more where the desktop's font needs it.
+    setFixedSize(QSize(414, 241).expandedTo(sizeHint()));
+
     // Start with the keyboard on the selected language so the arrow keys work at once.
     if (auto *first = RadioGroup->findChildren<QAbstractButton *>().value(0))
         first->setFocus(Qt::OtherFocusReason);
@@ -63,4 +66,14 @@ void TLanguageSelectionForm::OKButtonClick()
     if (item >= 0 && item < static_cast<int>(std::size(ItemOffsets)))
         LanguageOffset = ItemOffsets[item];
     accept();
+}
+
+void TLanguageSelectionForm::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog would reject on Escape and leave the program without a language.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class TRadioGroup;
+class QKeyEvent;
 class QPushButton;
 
 // Asks for the program's language on first start. Never translated.
@@ -14,6 +15,10 @@ public:
 
     TRadioGroup *RadioGroup;
     QPushButton *OKButton;
+
+protected:
+    // Escape is no answer: only OK or the close box end the dialog.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private slots:
     void OKButtonClick();

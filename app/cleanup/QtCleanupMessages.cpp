@@ -12,6 +12,8 @@ QtCleanupMessages::QtCleanupMessages(QWidget *parent)
 void QtCleanupMessages::show(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vetu"), text, QMessageBox::Ok, m_parent);
+    // The names come from a drive that many computers write to: shown as text, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

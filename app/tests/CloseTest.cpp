@@ -1,6 +1,8 @@
 // Closing the window: the question on unsaved changes and what the files hold afterwards.
 #include "MainFormFixture.h"
 
+#include "FileSizeLimit.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -202,4 +204,26 @@ TEST_F(CloseTest, ARefusedWriteWhenSavingAtCloseKeepsTheWindowOpenWithItsChanges
     EXPECT_TRUE(closeWindow());
     EXPECT_TRUE(deviceFile().contains("Ground Feeler=1\r\n"));
     EXPECT_TRUE(configurationIni().contains("Name=Meter Q\r\n"));
+}
+
+// The rewrite at close cannot create the new file: the message names that, the window
+// still closes, and the file keeps what the saves of the run wrote into it.
+TEST_F(CloseTest, AFailedRewriteAtCloseSaysCannotCreateFileAndKeepsTheFile)
+{
+    startWith(StoredSet);
+    form->PageControl1->setCurrentWidget(form->VelocityTabSheet);
+    retype(form->NameEdit, QStringLiteral("Meter R"));
+    QTest::mouseClick(form->SaveVelocitySettingsButton, Qt::LeftButton);
+    const QByteArray saved = configurationIni();
+    ASSERT_TRUE(saved.contains("Name=Meter R\r\n"));
+    boxes.answer(QMessageBox::Ok);
+    {
+        FileSizeLimit limit(16);
+        EXPECT_TRUE(closeWindow());
+    }
+    ASSERT_EQ(boxes.seen().size(), 1);
+    EXPECT_EQ(boxes.seen()[0].text,
+        QStringLiteral("Cannot create file ") + device.filePath(QStringLiteral("Configuration.ini")));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(configurationIni(), saved);
 }

@@ -1,6 +1,7 @@
 // The Help menu: the help file of the language, and the Info dialog.
 #include "MainFormFixture.h"
 
+#include "FakeDesktopTools.h"
 #include "HelpOpener.h"
 #include "InfoForm.h"
 
@@ -19,7 +20,8 @@ namespace
 class RecordingHelpOpener : public vetu::HelpOpener
 {
 public:
-    void open(const QString &path) override { paths.append(path); }
+    bool hasViewer(const QString &) override { return true; }
+    void open(const QString &path, const QString &) override { paths.append(path); }
     QStringList paths;
 };
 
@@ -140,6 +142,26 @@ TEST_F(HelpTest, WithoutHelpFilesBesideTheProgramItSaysNothingOfItsOwn)
     // The compiled help is missing: the HTML edition shipped with the program is opened.
     ASSERT_EQ(opener.paths.size(), 1);
     EXPECT_TRUE(opener.paths[0].endsWith(QStringLiteral("/Vetu_fr.html"))) << opener.paths[0].toStdString();
+    EXPECT_TRUE(boxes.seen().isEmpty());
+    EXPECT_TRUE(form->isVisible());
+}
+
+// The window's own opener asks the desktop: a drive's compiled help without a viewer for it
+// gives the HTML help of the language.
+TEST_F(HelpTest, OnlineHelpAsksTheDesktopTools)
+{
+    FakeDesktopTools tools;
+    ASSERT_TRUE(tools.valid());
+    device.writeFile(QStringLiteral("Vetu_es.chm"), "help");
+    startInLanguage(30000);
+    form->setHelpOpener(nullptr);
+
+    chooseFromHelpMenu(form->OnlineHelpMenuItem);
+
+    ASSERT_TRUE(tools.waitForOpened(1));
+    EXPECT_EQ(tools.queried(), QStringList { QStringLiteral("query default application/vnd.ms-htmlhelp") });
+    ASSERT_EQ(tools.opened().size(), 1);
+    EXPECT_TRUE(tools.opened()[0].endsWith(QStringLiteral("/Vetu_es.html"))) << tools.opened()[0].toStdString();
     EXPECT_TRUE(boxes.seen().isEmpty());
     EXPECT_TRUE(form->isVisible());
 }

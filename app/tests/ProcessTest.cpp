@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRect>
 #include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 namespace
@@ -17,18 +19,99 @@ namespace
 
 const QByteArray DeviceFile = TempDeviceFolder::crlf({ "[Settings]", "Mode of Measurement=2", "Buzzer=1" });
 
+// A dump of the X screen in xwd's format, compared pixel by pixel. The pixels are not
+// decoded: two dumps of one server share one layout.
+class Screenshot
+{
+public:
+    static Screenshot fromXwd(const QByteArray &bytes)
+    {
+        Screenshot shot;
+        if (bytes.size() < 100)
+            return shot;
+        auto field = [&bytes](int index) {
+            const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData()) + 4 * index;
+            return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+        };
+        const quint32 headerSize = field(0);
+        shot.m_width = int(field(4));
+        shot.m_height = int(field(5));
+        shot.m_pixelBytes = int(field(11) / 8);
+        shot.m_lineBytes = int(field(12));
+        const qint64 start = qint64(headerSize) + qint64(field(19)) * 12;
+        if (shot.m_pixelBytes <= 0 || start + qint64(shot.m_lineBytes) * shot.m_height > bytes.size())
+            return {};
+        shot.m_pixels = bytes.mid(start, qint64(shot.m_lineBytes) * shot.m_height);
+        return shot;
+    }
+
+    bool isNull() const { return m_pixels.isEmpty(); }
+
+    // The bounding box of the pixels that differ from other's.
+    QRect changedArea(const Screenshot &other, int fromRow = 0) const
+    {
+        QRect area;
+        if (isNull() || other.m_pixels.size() != m_pixels.size())
+            return QRect(0, 0, m_width, m_height);
+        for (int y = fromRow; y < m_height; ++y) {
+            if (sameRow(other, y))
+                continue;
+            for (int x = 0; x < m_width; ++x)
+                if (!samePixel(other, x, y))
+                    area |= QRect(x, y, 1, 1);
+        }
+        return area;
+    }
+
+    // The lowest band of changed rows (rows with changes, separated from the rest by at
+    // least `gap` unchanged rows) and the columns that changed in it.
+    QRect lowestChangedBand(const Screenshot &other, int gap = 6) const
+    {
+        const QRect all = changedArea(other);
+        if (all.isEmpty())
+            return all;
+        int top = all.bottom();
+        for (int y = all.bottom(), unchanged = 0; y >= all.top() && unchanged <= gap; --y) {
+            const bool changed = !sameRow(other, y);
+            unchanged = changed ? 0 : unchanged + 1;
+            if (changed)
+                top = y;
+        }
+        return changedArea(other, top);
+    }
+
+private:
+    bool samePixel(const Screenshot &other, int x, int y) const
+    {
+        const qint64 at = qint64(y) * m_lineBytes + qint64(x) * m_pixelBytes;
+        return std::memcmp(m_pixels.constData() + at, other.m_pixels.constData() + at, size_t(m_pixelBytes)) == 0;
+    }
+    bool sameRow(const Screenshot &other, int y) const
+    {
+        const qint64 at = qint64(y) * m_lineBytes;
+        return std::memcmp(m_pixels.constData() + at, other.m_pixels.constData() + at, size_t(m_lineBytes)) == 0;
+    }
+
+    int m_width = 0;
+    int m_height = 0;
+    int m_pixelBytes = 0;
+    int m_lineBytes = 0;
+    QByteArray m_pixels;
+};
+
 class ProgramProcessTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            GTEST_SKIP() << "needs Xvfb and xdotool (scripts/install-deps.sh installs them)";
+            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("xwd")).isEmpty())
+            GTEST_SKIP() << "needs Xvfb, xdotool and xwd (scripts/install-deps.sh installs them)";
         // -displayfd: the server picks a free display and prints its number when it is ready.
         m_server.start(QStringLiteral("Xvfb"),
             { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
                 QStringLiteral("tcp") });
         ASSERT_TRUE(m_server.waitForStarted(10000));
         QElapsedTimer timer;
@@ -124,6 +207,33 @@ protected:
         return m_program.waitForFinished(20000);
     }
 
+    // The screen as xwd dumps it; null when that failed.
+    Screenshot screenshot()
+    {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), m_display);
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral("xwd"), { QStringLiteral("-root"), QStringLiteral("-silent") });
+        if (!tool.waitForFinished(20000) || tool.exitCode() != 0)
+            return {};
+        return Screenshot::fromXwd(tool.readAllStandardOutput());
+    }
+
+    // Waits until the screen has stopped changing after an input, and returns it.
+    Screenshot settledScreenshot()
+    {
+        Screenshot previous = screenshot();
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            QThread::msleep(300);
+            Screenshot next = screenshot();
+            if (!next.isNull() && next.changedArea(previous).isEmpty())
+                return next;
+            previous = next;
+        }
+        return previous;
+    }
+
     QString m_display;
     QProcess m_server;
     QProcess m_program;
@@ -186,4 +296,65 @@ TEST_F(ProgramProcessTest, FirstStartStoresTheLanguageAndFileExitEndsTheProgram)
     EXPECT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")), DeviceFile);
     EXPECT_EQ(device.readFile(QStringLiteral("Configuration.ini")),
         TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=10000" }));
+}
+
+// On a laptop-sized screen the whole window is on the screen, and "Save Settings" is
+// reached with the keyboard (Tab through the page) and with the mouse.
+TEST_F(ProgramProcessTest, OnALaptopScreenSaveSettingsIsReachedWithKeyboardAndMouse)
+{
+    TempDeviceFolder device;
+    device.writeFile(QStringLiteral("Vetu-Configuration.txt"), DeviceFile);
+    device.writeFile(QStringLiteral("Configuration.ini"), TempDeviceFolder::crlf({ "[Settings]", "LanguageOffset=30000" }));
+    startProgram(device.path());
+    const QString window = waitForWindow(QStringLiteral("^Programa de operaci"));
+    ASSERT_FALSE(window.isEmpty()) << "the main window did not appear";
+
+    const QByteArray geometry = xdotool({ QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window });
+    int x = -1, y = -1, width = 0, height = 0;
+    for (const QByteArray &line : geometry.split('\n')) {
+        const QList<QByteArray> pair = line.split('=');
+        if (pair.size() != 2)
+            continue;
+        const int value = pair[1].toInt();
+        if (pair[0] == "X") x = value;
+        if (pair[0] == "Y") y = value;
+        if (pair[0] == "WIDTH") width = value;
+        if (pair[0] == "HEIGHT") height = value;
+    }
+    EXPECT_TRUE(QRect(0, 0, 1366, 768).contains(QRect(x, y, width, height)))
+        << x << "," << y << " " << width << "x" << height;
+
+    // The keyboard: the first list of the page takes the next choice, then Tab leads to
+    // the button, the last control of the page, and Space presses it.
+    const Screenshot before = settledScreenshot();
+    ASSERT_FALSE(before.isNull());
+    pressKeys(window, { QStringLiteral("Tab"), QStringLiteral("Down") });
+    const Screenshot changed = settledScreenshot();
+    // The button now enabled is the lowest change on the screen.
+    const QRect button = changed.lowestChangedBand(before);
+    ASSERT_FALSE(button.isEmpty());
+    QStringList toButton;
+    for (int i = 0; i < 10; ++i)
+        toButton << QStringLiteral("Tab");
+    pressKeys(window, toButton + QStringList { QStringLiteral("space") });
+    QElapsedTimer timer;
+    timer.start();
+    while (!device.readFile(QStringLiteral("Vetu-Configuration.txt")).contains("Mode of Measurement=3\r\n")
+        && timer.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_TRUE(device.readFile(QStringLiteral("Vetu-Configuration.txt")).contains("Mode of Measurement=3\r\n"))
+        << device.readFile(QStringLiteral("Vetu-Configuration.txt")).toStdString();
+
+    // The mouse: another choice, then a click in the middle of the button.
+    const QByteArray savedByKeyboard = device.readFile(QStringLiteral("Vetu-Configuration.txt"));
+    pressKeys(window, { QStringLiteral("shift+Tab"), QStringLiteral("Down") });
+    settledScreenshot();
+    ASSERT_EQ(device.readFile(QStringLiteral("Vetu-Configuration.txt")), savedByKeyboard);
+    xdotool({ QStringLiteral("mousemove"), QString::number(button.center().x()), QString::number(button.center().y()),
+        QStringLiteral("click"), QStringLiteral("1") });
+    timer.restart();
+    while (device.readFile(QStringLiteral("Vetu-Configuration.txt")) == savedByKeyboard && timer.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_NE(device.readFile(QStringLiteral("Vetu-Configuration.txt")), savedByKeyboard)
+        << "the click did not save";
 }

@@ -5,6 +5,7 @@
 #include "RadioGroup.h"
 #include "TextTable.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -305,12 +306,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadInputTest,
             ShownSettings { 2, 2, 0, 5, 1, 0, 1, 0, 2, 3 } }),
     [](const auto &info) { return std::string(info.param.name); });
 
+// With the font the design was made for, the controls stand where they were designed;
+// only the number fields are wider, so that twelve characters show.
 TEST_F(MainFormTest, WindowHasTheDesignedGeometry)
 {
+    const QFont desktopFont = QApplication::font();
+    QFont designFont = desktopFont;
+    designFont.setPixelSize(11);
+    QApplication::setFont(designFont);
     device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
     device.writeFile(QStringLiteral("Configuration.ini"), EnglishConfigurationIni());
     start();
-    EXPECT_EQ(form->PageControl1->geometry(), QRect(8, 8, 644, 577));
+    QApplication::setFont(desktopFont);
+    EXPECT_EQ(form->PageControl1->pos(), QPoint(8, 8));
+    EXPECT_GE(form->PageControl1->width(), 644);
+    EXPECT_GE(form->PageControl1->height(), 577);
     EXPECT_EQ(form->SaveGeneralSettingsButton->geometry(), QRect(8, 520, 193, 25));
     EXPECT_EQ(form->SaveVelocitySettingsButton->geometry(), QRect(8, 472, 121, 25));
     EXPECT_EQ(form->ConfigListBox->geometry(), QRect(8, 24, 257, 441));
@@ -325,4 +335,21 @@ TEST_F(MainFormTest, WindowHasTheDesignedGeometry)
         for (QWidget *child : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()) || !child->isVisible())
                 << child->objectName().toStdString();
+}
+
+// The clean-up's messages name what it found on the drive exactly, markup-like names too,
+// before the window is shown.
+TEST_F(MainFormTest, CleanupMessagesNameAMarkupLikeEntryAsItIs)
+{
+    const QString name = QStringLiteral("<h1>BIG <font color=red>sub");
+    ASSERT_TRUE(QDir(device.path()).mkpath(QStringLiteral("Recycled/") + name));
+    device.writeFile(QStringLiteral("Vetu-Configuration.txt"), SampleDeviceFile());
+    device.writeFile(QStringLiteral("Configuration.ini"), EnglishConfigurationIni());
+    boxes.answer(QMessageBox::Ok);
+    start();
+    ASSERT_EQ(boxes.seen().size(), 1);
+    EXPECT_EQ(boxes.seen()[0].title, QStringLiteral("Vetu"));
+    EXPECT_EQ(boxes.seen()[0].text,
+        QStringLiteral("Infected File ") + name + QStringLiteral(" could not be removed\r\nPlease contact Fennik service"));
+    EXPECT_TRUE(form->isVisible());
 }

@@ -4,17 +4,25 @@
 
 namespace vetu {
 
-// Hands a file to the desktop, which opens it with the program associated with its type.
+// The desktop's side of opening a help file: whether it has a program for a file's type,
+// and handing it a file to open with that program.
 class HelpOpener {
 public:
     virtual ~HelpOpener() = default;
-    virtual void open(const QString &path) = 0;
+    // True when the desktop names a program that opens files of this file's type.
+    virtual bool hasViewer(const QString &path) = 0;
+    // Asks the desktop to open path; when that fails and fallback is not empty, it is
+    // asked to open fallback instead. Nothing is shown of the program's own.
+    virtual void open(const QString &path, const QString &fallback) = 0;
 };
 
-// QDesktopServices::openUrl on the file (xdg-open on Linux); its result is not examined.
+// The freedesktop.org tools: "xdg-mime query default" for the viewer of a type, and
+// "xdg-open" to open a file. A tool that is missing, fails or does not answer within a
+// few seconds counts as no viewer and as a failed opening.
 class DesktopHelpOpener : public HelpOpener {
 public:
-    void open(const QString &path) override;
+    bool hasViewer(const QString &path) override;
+    void open(const QString &path, const QString &fallback) override;
 };
 
 } // namespace vetu

@@ -24,8 +24,6 @@ bool IsFile(const QString &path)
 QString HelpFileName(int languageOffset)
 {
     switch (languageOffset) {
-    case 0:
-        return QStringLiteral("Vetu_de.chm");
     case 10000:
         return QStringLiteral("Vetu_en.chm");
     case 20000:
@@ -33,7 +31,7 @@ QString HelpFileName(int languageOffset)
     case 30000:
         return QStringLiteral("Vetu_es.chm");
     default:
-        return QString();
+        return QStringLiteral("Vetu_de.chm");
     }
 }
 
@@ -53,17 +51,9 @@ QStringList InstalledHelpFolders()
     return folders;
 }
 
-QString HelpFilePath(const QString &programFolder, int languageOffset, const QStringList &htmlFolders)
+QString HtmlHelpPath(const QString &programFolder, int languageOffset, const QStringList &htmlFolders)
 {
-    const QString fileName = HelpFileName(languageOffset);
-    if (fileName.isEmpty())
-        return QString();
-    const QString compiledHelp = WithSlash(programFolder) + fileName;
-    if (IsFile(compiledHelp))
-        return compiledHelp;
-
-    // Compiled help needs a Windows viewer; the HTML edition opens in any browser.
-    const QString htmlName = QFileInfo(fileName).completeBaseName() + QStringLiteral(".html");
+    const QString htmlName = QFileInfo(HelpFileName(languageOffset)).completeBaseName() + QStringLiteral(".html");
     QStringList folders{programFolder};
     folders += htmlFolders;
     for (const QString &folder : folders) {
@@ -71,7 +61,20 @@ QString HelpFilePath(const QString &programFolder, int languageOffset, const QSt
         if (IsFile(candidate))
             return candidate;
     }
-    return compiledHelp;
+    return QString();
+}
+
+HelpChoice ChooseHelpFile(const QString &programFolder, int languageOffset, const QStringList &htmlFolders,
+                          HelpOpener &desktop)
+{
+    const QString compiledHelp = WithSlash(programFolder) + HelpFileName(languageOffset);
+    const QString html = HtmlHelpPath(programFolder, languageOffset, htmlFolders);
+    // Compiled help needs a viewer that few desktops have; the HTML edition opens in any browser.
+    if (IsFile(compiledHelp) && (html.isEmpty() || desktop.hasViewer(compiledHelp)))
+        return {compiledHelp, html};
+    if (!html.isEmpty())
+        return {html, QString()};
+    return {compiledHelp, QString()};
 }
 
 void OpenOnlineHelp(const QString &programFolder, int languageOffset, HelpOpener &opener)
@@ -82,11 +85,8 @@ void OpenOnlineHelp(const QString &programFolder, int languageOffset, HelpOpener
 void OpenOnlineHelp(const QString &programFolder, int languageOffset, HelpOpener &opener,
                     const QStringList &htmlFolders)
 {
-    const QString path = HelpFilePath(programFolder, languageOffset, htmlFolders);
-    // Without a language there is no help file; the program folder itself is not opened.
-    if (path.isEmpty())
-        return;
-    opener.open(path);
+    const HelpChoice choice = ChooseHelpFile(programFolder, languageOffset, htmlFolders, opener);
+    opener.open(choice.path, choice.fallback);
 }
 
 } // namespace vetu

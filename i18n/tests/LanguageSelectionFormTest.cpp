@@ -76,6 +76,26 @@ TEST_F(LanguageSelectionFormTest, IsLaidOutAsDesigned)
     EXPECT_EQ(dialog.findChild<QPushButton *>("OKButton"), dialog.OKButton);
 }
 
+// With a large desktop font the dialog grows so that every language and OK show whole.
+TEST_F(LanguageSelectionFormTest, GrowsForALargeDesktopFont)
+{
+    const QFont desktopFont = QApplication::font();
+    QFont large = desktopFont;
+    large.setPixelSize(24);
+    QApplication::setFont(large);
+    TLanguageSelectionForm dialog;
+    dialog.show();
+    QApplication::setFont(desktopFont);
+    EXPECT_GE(dialog.width(), 414);
+    EXPECT_GE(dialog.height(), 241);
+    EXPECT_TRUE(dialog.rect().contains(dialog.OKButton->geometry()));
+    for (QRadioButton *button : dialog.RadioGroup->findChildren<QRadioButton *>()) {
+        EXPECT_TRUE(dialog.RadioGroup->rect().contains(button->geometry())) << button->text().toStdString();
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width()) << button->text().toStdString();
+    }
+    EXPECT_LE(dialog.OKButton->fontMetrics().height(), dialog.OKButton->height());
+}
+
 TEST_F(LanguageSelectionFormTest, MouseChoiceSetsTheOffsetOfEachItem)
 {
     struct Case {
@@ -131,24 +151,39 @@ TEST_F(LanguageSelectionFormTest, KeyboardArrowsAndEnterChoose)
     }
 }
 
-TEST_F(LanguageSelectionFormTest, ClosingWithoutOkLeavesTheOffset)
+TEST_F(LanguageSelectionFormTest, ClosingByTheCloseBoxLeavesTheOffset)
 {
-    const std::pair<const char *, std::function<void(TLanguageSelectionForm &)>> ways[] = {
-        { "close box", [](TLanguageSelectionForm &d) { d.windowHandle()->close(); } },
-        { "Escape", [](TLanguageSelectionForm &d) { QTest::keyClick(&d, Qt::Key_Escape); } },
-    };
-    for (const auto &[name, close] : ways) {
-        LanguageOffset = -1;
-        TLanguageSelectionForm dialog;
-        const int result = runModal(dialog, [&] {
-            clickItem(dialog, "Español");
-            EXPECT_EQ(dialog.RadioGroup->itemIndex(), 3);
-            close(dialog);
-        });
-        EXPECT_EQ(result, QDialog::Rejected) << name;
-        EXPECT_EQ(LanguageOffset, -1) << name;
-        EXPECT_FALSE(dialog.isVisible()) << name;
-    }
+    LanguageOffset = -1;
+    TLanguageSelectionForm dialog;
+    const int result = runModal(dialog, [&] {
+        clickItem(dialog, "Español");
+        EXPECT_EQ(dialog.RadioGroup->itemIndex(), 3);
+        dialog.windowHandle()->close();
+    });
+    EXPECT_EQ(result, QDialog::Rejected);
+    EXPECT_EQ(LanguageOffset, -1);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+// Escape is no answer: the dialog stays open, wherever the keyboard focus is, and the
+// choice made afterwards counts.
+TEST_F(LanguageSelectionFormTest, EscapeIsIgnored)
+{
+    LanguageOffset = -1;
+    TLanguageSelectionForm dialog;
+    const int result = runModal(dialog, [&] {
+        clickItem(dialog, "Français");
+        for (QWidget *target : { QApplication::focusWidget(), static_cast<QWidget *>(dialog.OKButton),
+                 static_cast<QWidget *>(&dialog) }) {
+            ASSERT_NE(target, nullptr);
+            QTest::keyClick(target, Qt::Key_Escape);
+            EXPECT_TRUE(dialog.isVisible()) << target->metaObject()->className();
+            EXPECT_EQ(LanguageOffset, -1);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(LanguageOffset, FrenchOffset);
 }
 
 TEST_F(LanguageSelectionFormTest, OkWithNothingSelectedLeavesTheOffset)

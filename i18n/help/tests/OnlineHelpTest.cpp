@@ -11,8 +11,21 @@ namespace {
 
 class RecordingOpener : public vetu::HelpOpener {
 public:
-    void open(const QString &path) override { opened.append(path); }
+    explicit RecordingOpener(bool viewer = true) : viewer(viewer) {}
+    bool hasViewer(const QString &path) override
+    {
+        asked.append(path);
+        return viewer;
+    }
+    void open(const QString &path, const QString &fallback) override
+    {
+        opened.append(path);
+        fallbacks.append(fallback);
+    }
+    bool viewer;
+    QStringList asked;
     QStringList opened;
+    QStringList fallbacks;
 };
 
 class OnlineHelpTest : public ::testing::Test {
@@ -34,7 +47,7 @@ protected:
     QTemporaryDir m_base;
 };
 
-TEST_F(OnlineHelpTest, OpensTheCompiledHelpFileOfTheLanguage)
+TEST_F(OnlineHelpTest, OpensTheCompiledHelpFileOfTheLanguageWhenTheDesktopHasAViewer)
 {
     const struct {
         int offset;
@@ -47,24 +60,38 @@ TEST_F(OnlineHelpTest, OpensTheCompiledHelpFileOfTheLanguage)
     };
     for (const auto &c : cases) {
         // Present or not, the compiled help file is what is asked for when no HTML help exists.
+        const QString compiled = device() + QString::fromLatin1(c.file);
         RecordingOpener opener;
         vetu::OpenOnlineHelp(device(), c.offset, opener, {});
-        EXPECT_EQ(opener.opened, QStringList{device() + QString::fromLatin1(c.file)}) << c.offset;
-        Touch(device() + QString::fromLatin1(c.file));
-        Touch(device() + QString::fromLatin1(c.file).replace(".chm", ".html"));
-        opener.opened.clear();
-        vetu::OpenOnlineHelp(device(), c.offset, opener, {installed()});
-        EXPECT_EQ(opener.opened, QStringList{device() + QString::fromLatin1(c.file)}) << c.offset;
+        EXPECT_EQ(opener.opened, QStringList{compiled}) << c.offset;
+        EXPECT_EQ(opener.fallbacks, QStringList{QString()}) << c.offset;
+
+        // With both, the compiled file is opened when the desktop has a viewer for it, and
+        // the HTML help is what the desktop opens when that fails.
+        Touch(compiled);
+        const QString html = installed() + QLatin1Char('/') + QString::fromLatin1(c.file).replace(".chm", ".html");
+        Touch(html);
+        RecordingOpener withViewer;
+        vetu::OpenOnlineHelp(device(), c.offset, withViewer, {installed()});
+        EXPECT_EQ(withViewer.asked, QStringList{compiled}) << c.offset;
+        EXPECT_EQ(withViewer.opened, QStringList{compiled}) << c.offset;
+        EXPECT_EQ(withViewer.fallbacks, QStringList{html}) << c.offset;
+
+        RecordingOpener withoutViewer(false);
+        vetu::OpenOnlineHelp(device(), c.offset, withoutViewer, {installed()});
+        EXPECT_EQ(withoutViewer.opened, QStringList{html}) << c.offset;
+        EXPECT_EQ(withoutViewer.fallbacks, QStringList{QString()}) << c.offset;
     }
 }
 
-TEST_F(OnlineHelpTest, OtherOffsetsOpenNothing)
+TEST_F(OnlineHelpTest, OtherOffsetsOpenTheGermanHelp)
 {
-    for (int offset : {-1, 1, 9999, 40000}) {
+    Touch(installed() + QStringLiteral("/Vetu_de.html"));
+    for (int offset : {-1, 1, 5, 9999, 40000}) {
+        EXPECT_EQ(vetu::HelpFileName(offset), QStringLiteral("Vetu_de.chm")) << offset;
         RecordingOpener opener;
         vetu::OpenOnlineHelp(device(), offset, opener, {installed()});
-        EXPECT_TRUE(opener.opened.isEmpty()) << offset;
-        EXPECT_TRUE(vetu::HelpFileName(offset).isEmpty()) << offset;
+        EXPECT_EQ(opener.opened, QStringList{installed() + QStringLiteral("/Vetu_de.html")}) << offset;
     }
 }
 
@@ -89,6 +116,7 @@ TEST_F(OnlineHelpTest, FallsBackToTheHtmlHelpWhenTheCompiledFileIsMissing)
         RecordingOpener opener;
         vetu::OpenOnlineHelp(device(), c.offset, opener, {m_base.path() + QStringLiteral("/none"), installed()});
         EXPECT_EQ(opener.opened, QStringList{c.expected}) << c.offset;
+        EXPECT_TRUE(opener.asked.isEmpty()) << "no compiled file, no question to the desktop";
     }
 }
 
