@@ -63,31 +63,36 @@ int child()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     // Ours: stop and copy every other thread, then walk and resolve the copies.
-    const auto start = Clock::now();
     std::size_t frames = 0;
-    std::vector<TCrashThreadCopy> copies;
-    for (const auto &record : CrashThreads().snapshot()) {
-        if (record.internal || record.threadId == CrashCurrentThreadId())
-            continue;
-        copies.emplace_back();
-        copies.back().stack.resize(25600);
-    }
-    std::size_t k = 0;
-    for (const auto &record : CrashThreads().snapshot()) {
-        if (record.internal || record.threadId == CrashCurrentThreadId())
-            continue;
-        CrashCopyThread(record.threadId, copies[k++]);
-    }
-    TCrashStackList list;
-    CrashWalkCurrentThread(list);
-    for (const auto &c : copies) {
-        TCrashWalkParams params;
-        params.threadId = c.threadId;
-        CrashWalkStackCopy(list, c.context.rip, c.stack.data(), c.stackBytes, params);
-    }
-    for (const auto &e : list)
-        frames += e->kind != StackKindHidden;
-    const double ours = msSince(start);
+    auto walkAll = [&frames] {
+        const auto start = Clock::now();
+        frames = 0;
+        std::vector<TCrashThreadCopy> copies;
+        for (const auto &record : CrashThreads().snapshot()) {
+            if (record.internal || record.threadId == CrashCurrentThreadId())
+                continue;
+            copies.emplace_back();
+            copies.back().stack.resize(25600);
+        }
+        std::size_t k = 0;
+        for (const auto &record : CrashThreads().snapshot()) {
+            if (record.internal || record.threadId == CrashCurrentThreadId())
+                continue;
+            CrashCopyThread(record.threadId, copies[k++]);
+        }
+        TCrashStackList list;
+        CrashWalkCurrentThread(list);
+        for (const auto &c : copies) {
+            TCrashWalkParams params;
+            params.threadId = c.threadId;
+            CrashWalkStackCopy(list, c.context.rip, c.stack.data(), c.stackBytes, params);
+        }
+        for (const auto &e : list)
+            frames += e->kind != StackKindHidden;
+        return msSince(start);
+    };
+    const double ours = walkAll();
+    const double again = walkAll();
 
     // eu-stack of the same process.
     double theirs = -1;
@@ -116,7 +121,7 @@ int child()
     parkWake.notify_all();
     for (auto &t : threads)
         t.join();
-    std::printf("%.3f %.3f %.3f %zu\n", ours, theirs, report, frames);
+    std::printf("%.3f %.3f %.3f %zu %.3f\n", ours, theirs, report, frames, again);
     std::system((std::string("rm -rf ") + folder).c_str());
     return 0;
 }
@@ -128,16 +133,17 @@ int main(int argc, char **argv)
     if (argc > 1 && std::string(argv[1]) == "--child")
         return child();
     const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
-    std::vector<double> ours, theirs, ratio, report;
+    std::vector<double> ours, theirs, ratio, report, warm;
     std::size_t frames = 0;
     for (int i = 0; i < runs; ++i) {
         const std::string command = std::string("\"") + argv[0] + "\" --child";
         FILE *p = popen(command.c_str(), "r");
         if (!p)
             return 1;
-        double o = 0, t = 0, r = 0;
+        double o = 0, t = 0, r = 0, w = 0;
         std::size_t f = 0;
-        if (std::fscanf(p, "%lf %lf %lf %zu", &o, &t, &r, &f) == 4) {
+        if (std::fscanf(p, "%lf %lf %lf %zu %lf", &o, &t, &r, &f, &w) == 5) {
+            warm.push_back(w);
             ours.push_back(o);
             report.push_back(r);
             frames = f;
@@ -159,6 +165,7 @@ int main(int argc, char **argv)
     };
     std::printf("10 threads, %zu frames found\n", frames);
     show("stop+copy+walk+resolve (ours)", ours, "ms");
+    show("the same again in that process", warm, "ms");
     show("eu-stack -p", theirs, "ms");
     show("ratio ours / eu-stack (target 1.0)", ratio, "x ");
     show("whole report, DialogStyle 0", report, "ms");

@@ -133,6 +133,10 @@ TCrashModuleOptionsEx &CrashCurrentOptions();
 
 // True between "CrashReport.Init" and "CrashReport.Done" when the options leave the library on.
 bool CrashReportActive();
+// Loads the module list and the symbol sources on a low-priority thread, once, so that the first
+// report does not pay for first-use loading. Called after start (the Qt side does it); Init itself
+// starts no thread.
+void CrashStartWarmUp();
 // How long "CrashReport.Init" took, in nanoseconds.
 std::uint64_t CrashInitNanoseconds();
 

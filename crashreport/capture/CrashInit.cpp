@@ -147,7 +147,7 @@ void CrashLibraryInit()
         g.options = options;
         g.programVersion = TCrashModulesList::programVersion();
         CrashThisRaiseState(); // the main thread's raise state
-        CrashRegisterThisThread(true, nullptr, nullptr, nullptr, 0);
+        CrashRegisterMainThread();
         CrashResolveRealThrow();
         CrashResolveRealCreate();
         CrashPrepareMinimalReport();
@@ -158,8 +158,6 @@ void CrashLibraryInit()
         g.hooksOn = true;
         if (options->freezeCheck())
             CrashStartFreezeCheck();
-        if (!std::getenv("CRASHREPORT_NO_WARMUP"))
-            std::thread(warmUp).detach();
     } catch (...) {
         startFailure("CrashReport.Init");
     }
@@ -167,6 +165,18 @@ void CrashLibraryInit()
     clock_gettime(CLOCK_MONOTONIC, &finished);
     g.initNanoseconds = static_cast<std::uint64_t>(
         (finished.tv_sec - started.tv_sec) * 1000000000LL + (finished.tv_nsec - started.tv_nsec));
+}
+
+void CrashStartWarmUp()
+{
+    static std::atomic<bool> started { false };
+    if (started.exchange(true) || std::getenv("CRASHREPORT_NO_WARMUP"))
+        return;
+    try {
+        std::thread(warmUp).detach();
+    } catch (...) {
+        // no warm-up: the first report loads what it needs
+    }
 }
 
 std::uint64_t CrashInitNanoseconds()

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -196,6 +197,29 @@ void CrashRegisterThisThread(bool isMain, void *(*startRoutine)(void *), void *p
     record.creatorThreadId = creatorThreadId;
     record.started = true;
     record.isMain = isMain;
+    CrashThreads().add(std::move(record));
+}
+
+extern "C" void *__libc_stack_end;
+
+void CrashRegisterMainThread()
+{
+    rlimit limit {};
+    std::uint64_t size = 8u << 20;
+    if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && limit.rlim_cur < (1ull << 32))
+        size = limit.rlim_cur;
+    // The values above __libc_stack_end are the program's arguments and environment: no frames.
+    tStack.base = (reinterpret_cast<std::uint64_t>(__libc_stack_end) + 4095) & ~std::uint64_t(4095);
+    tStack.low = tStack.base - size + 2 * 4096; // above the guard gap
+    CrashSetUpAltStack();
+    TCrashThreadRecord record;
+    record.threadId = CrashCurrentThreadId();
+    record.handle = static_cast<std::uint64_t>(pthread_self());
+    record.stackBase = tStack.base;
+    record.stackLow = tStack.low;
+    record.started = true;
+    record.isMain = true;
     CrashThreads().add(std::move(record));
 }
 

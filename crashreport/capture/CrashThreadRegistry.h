@@ -75,6 +75,10 @@ bool CrashReadThreadStack(TCrashThreadStack &stack);
 void CrashRegisterThisThread(bool isMain, void *(*startRoutine)(void *), void *parameter,
     std::shared_ptr<const std::vector<std::uint64_t>> creatorStack, std::uint64_t creatorThreadId);
 
+// Registers the main thread at start-up. Its stack bounds come from the process's start values
+// and the stack limit, without reading /proc.
+void CrashRegisterMainThread();
+
 // Sets up the calling thread's alternate signal stack (kept until the thread ends).
 void CrashSetUpAltStack();
 

@@ -11,6 +11,7 @@ TCrashQtSupport::TCrashQtSupport(QApplication &application)
 {
     QObject::connect(&application, &QApplication::focusChanged, m_toolkit, &TCrashQtToolkit::focusChanged);
     crashreport::CrashSetToolkit(m_toolkit);
+    crashreport::CrashStartWarmUp();
 }
 
 TCrashQtSupport::~TCrashQtSupport()
