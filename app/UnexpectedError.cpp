@@ -21,7 +21,26 @@ QString UnexpectedErrorMessage(std::exception_ptr error)
     return QStringLiteral("An unexpected error occurred.");
 }
 
+namespace
+{
+    UnexpectedErrorHandler installedHandler = nullptr;
+}
+
+void SetUnexpectedErrorHandler(UnexpectedErrorHandler handler)
+{
+    installedHandler = handler;
+}
+
 void ReportUnexpectedError(std::exception_ptr error)
+{
+    if (installedHandler) {
+        installedHandler(error);
+        return;
+    }
+    ShowUnexpectedErrorBox(error);
+}
+
+void ShowUnexpectedErrorBox(std::exception_ptr error)
 {
     const QString message = UnexpectedErrorMessage(error);
     // A failure while telling the user must not raise another error.

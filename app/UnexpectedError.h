@@ -9,10 +9,14 @@ class QString;
 namespace vetu
 {
 
-// The program's handler of errors that no code handles: an error box captioned "Vetu"
-// with the error's message; the program then goes on. Call it from inside a catch block
-// or with a captured exception.
+// The program's handler of errors that no code handles; the program then goes on. Call it from
+// inside a catch block or with a captured exception. It runs the installed handler: by default
+// ShowUnexpectedErrorBox; the program itself installs the crash-report library's.
 void ReportUnexpectedError(std::exception_ptr error);
+using UnexpectedErrorHandler = void (*)(std::exception_ptr error);
+void SetUnexpectedErrorHandler(UnexpectedErrorHandler handler); // null: the error box
+// An error box captioned "Vetu" with the error's message.
+void ShowUnexpectedErrorBox(std::exception_ptr error);
 // The message shown for an error: what() of a std::exception, a fixed text otherwise.
 QString UnexpectedErrorMessage(std::exception_ptr error);
 

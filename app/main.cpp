@@ -1,11 +1,29 @@
+#include "CrashCapture.h"
 #include "LanguageSelectionForm.h"
 #include "MainForm.h"
 #include "ProgramFolder.h"
+#include "TCrashQtSupport.h"
+#include "UnexpectedError.h"
 #include "VetuApplication.h"
+
+namespace
+{
+
+// Errors that nothing handles go to the crash-report library (report, log); the error box
+// stays for when the library leaves them to the program.
+void reportThroughCrashLibrary(std::exception_ptr error)
+{
+    if (ExceptionManager(&error, 0, crashreport::OutputDialog, 0))
+        vetu::ShowUnexpectedErrorBox(error);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     VetuApplication app(argc, argv);
+    TCrashQtSupport crashSupport(app);
+    vetu::SetUnexpectedErrorHandler(reportThroughCrashLibrary);
     TMainForm mainForm(
         vetu::ProgramFolderFromArguments(app.arguments(), QCoreApplication::applicationDirPath()));
     TLanguageSelectionForm languageSelectionForm;
