@@ -9,7 +9,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev
     zlib1g-dev libminizip-dev libjpeg62-turbo-dev
     libdw-dev libelf-dev libcapstone-dev libcurl4-openssl-dev
-    binutils poppler-utils unzip zip xvfb xauth xdotool
+    binutils poppler-utils unzip zip xvfb xauth xdotool pngcheck
     clang libclang-rt-14-dev
 )
 missing=()
