@@ -66,9 +66,9 @@ TDialogChannel::Status TDialogChannel::receive(TDialogMessage &message, int time
         int wait = -1;
         if (timeoutMs >= 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0)
+            if (left < 0)
                 return Status::Timeout;
-            wait = static_cast<int>(left);
+            wait = static_cast<int>(left); // 0: look once without waiting
         }
         pollfd p{m_fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, wait);
