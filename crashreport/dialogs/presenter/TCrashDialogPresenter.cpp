@@ -158,6 +158,8 @@ TCrashShowResult TCrashDialogPresenter::show(const TCrashShowRequest &request, c
     result.screenshotRequested = request.screenshotRequested;
     try {
         m_lastError.clear();
+        m_firstPaintMs = -1;
+        m_showStarted = std::chrono::steady_clock::now();
         if (callbacks.actionNotify)
             callbacks.actionNotify(0, true);
         if (request.dialogStyle != 0 && CrashCanShowWindows()) {
@@ -203,6 +205,8 @@ bool TCrashDialogPresenter::converse(const TCrashShowRequest &request, const TCr
         }
         switch (message.type) {
         case TDialogMessageType::Painted:
+            if (!painted)
+                m_firstPaintMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_showStarted).count();
             painted = result.painted = true;
             break;
         case TDialogMessageType::CustomButton:

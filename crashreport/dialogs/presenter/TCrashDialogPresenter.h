@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 
 namespace crashreport {
@@ -34,6 +35,8 @@ public:
     // How long the companion may take before its first answer (tests shorten it).
     void setStartTimeoutMs(int ms) { m_startTimeoutMs = ms; }
     pid_t companionPid() const { return m_pid; }
+    // Milliseconds from the call of show() to the first paint of its dialog (-1: none painted).
+    double firstPaintMs() const { return m_firstPaintMs; }
     // Why the last conversation ended early (empty: it did not).
     const std::string &lastError() const { return m_lastError; }
 
@@ -48,6 +51,8 @@ private:
     pid_t m_pid = -1;
     int m_startTimeoutMs = 15000;
     std::string m_lastError;
+    double m_firstPaintMs = -1;
+    std::chrono::steady_clock::time_point m_showStarted;
 };
 
 // True when the process can reach a display (X11, Wayland, or Qt's offscreen platform).
