@@ -39,7 +39,8 @@ void TCrashShowLoop::runMessageBox()
         std::function<void()> seen;
         bool eventFilter(QObject *, QEvent *e) override
         {
-            if (e->type() == QEvent::Paint && seen)
+            // The box is the last resort and has no paint check of its own: shown counts.
+            if ((e->type() == QEvent::Paint || e->type() == QEvent::Show) && seen)
                 seen();
             return false;
         }
