@@ -61,9 +61,11 @@ bool CrashCanShowWindows()
         const char *v = std::getenv(name);
         return v && *v;
     };
+    // A program that runs on Qt's offscreen or minimal platform has nobody to see a window: a
+    // dialog there would only wait for ever.
     if (const char *platform = std::getenv("QT_QPA_PLATFORM");
-        platform && std::string_view(platform).starts_with("offscreen"))
-        return true;
+        platform && (std::string_view(platform).starts_with("offscreen") || std::string_view(platform).starts_with("minimal")))
+        return false;
     return set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
@@ -163,6 +165,7 @@ TCrashShowResult TCrashDialogPresenter::show(const TCrashShowRequest &request, c
         if (callbacks.actionNotify)
             callbacks.actionNotify(0, true);
         if (request.dialogStyle != 0 && CrashCanShowWindows()) {
+            stop(true); // one companion per report: one left from an earlier report goes first
             TCrashShowResult answered = result;
             if (start() && converse(request, callbacks, answered)) {
                 result = answered;

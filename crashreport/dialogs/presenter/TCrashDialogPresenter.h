@@ -55,7 +55,8 @@ private:
     std::chrono::steady_clock::time_point m_showStarted;
 };
 
-// True when the process can reach a display (X11, Wayland, or Qt's offscreen platform).
+// True when the process can reach a display (X11 or Wayland) and does not run on Qt's offscreen
+// or minimal platform.
 bool CrashCanShowWindows();
 
 // "crashreport-dialog" next to the executable, then in ../libexec/vetu/, then in the build tree;

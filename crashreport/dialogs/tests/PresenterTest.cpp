@@ -10,6 +10,14 @@ using namespace crashreport;
 
 namespace {
 
+// The stand-in companion needs no display, but the presenter starts one only where a window can
+// be seen.
+void useDisplay()
+{
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("DISPLAY", ":99", 1);
+}
+
 struct BadCase {
     const char *mode;
     bool painted;
@@ -19,7 +27,7 @@ class PresenterBadCompanionTest : public ::testing::TestWithParam<BadCase> {
 protected:
     void SetUp() override
     {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        useDisplay();
         ::setenv("BAD_MODE", GetParam().mode, 1);
     }
 };
@@ -66,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, PresenterBadCompanionTest,
 
 TEST(PresenterTest, AnswersActionEventsAndTakesTheResult)
 {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    useDisplay();
     ::setenv("BAD_MODE", "ok", 1);
     TCrashDialogPresenter presenter(BAD_COMPANION);
     std::vector<std::pair<int, bool>> actions;
@@ -88,10 +96,31 @@ TEST(PresenterTest, AnswersActionEventsAndTakesTheResult)
 
 TEST(PresenterTest, MissingCompanionGivesTheWarning)
 {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    useDisplay();
     TCrashDialogPresenter presenter("/nonexistent/crashreport-dialog");
     const TCrashShowResult result = presenter.show({}, {});
     EXPECT_FALSE(result.painted);
     ASSERT_EQ(result.warnings.size(), 1u);
     EXPECT_EQ(result.warnings[0], ShowErrorWarning);
+}
+
+TEST(PresenterTest, NoWindowsWithoutADisplayOrOnTheOffscreenPlatform)
+{
+    struct Case {
+        const char *display;
+        const char *platform;
+        bool windows;
+    } cases[] = {{":1", "xcb", true}, {"", "xcb", false}, {":1", "offscreen", false}, {":1", "minimal", false}};
+    for (const Case &c : cases) {
+        ::setenv("DISPLAY", c.display, 1);
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::setenv("QT_QPA_PLATFORM", c.platform, 1);
+        EXPECT_EQ(CrashCanShowWindows(), c.windows) << c.display << " " << c.platform;
+    }
+    // Nothing can be shown: no companion, no warning (the report goes to standard output).
+    TCrashDialogPresenter presenter(BAD_COMPANION);
+    const TCrashShowResult result = presenter.show({}, {});
+    EXPECT_FALSE(result.painted);
+    EXPECT_TRUE(result.warnings.empty());
+    EXPECT_EQ(presenter.companionPid(), -1);
 }
