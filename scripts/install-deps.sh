@@ -9,7 +9,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev
     zlib1g-dev libminizip-dev libjpeg62-turbo-dev
     libdw-dev libelf-dev libcapstone-dev libcurl4-openssl-dev
-    binutils elfutils poppler-utils unzip zip xvfb xauth xdotool x11-apps
+    binutils elfutils poppler-utils unzip zip xvfb xauth xdotool x11-apps pngcheck
     clang libclang-rt-14-dev
 )
 missing=()

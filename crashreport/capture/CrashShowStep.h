@@ -71,6 +71,12 @@ struct TCrashShowRequest {
     TCrashShowRect focusRect;
     int cursorX = -1;
     int cursorY = -1;
+
+    // Added for the dialog companion.
+    int cursorShape = 0;                   // Qt::CursorShape of the cursor at the time of the error
+    bool screenshotForegroundOnly = false; // SendFlags 0x20: only the foreground window
+    std::string screenshotFile;            // where "Screenshot.png" goes when it is sent, empty: none
+    std::string settingsFile;              // "CrashReport.ini" to use, empty: the per-user default
 };
 
 struct TCrashShowResult {
@@ -82,6 +88,7 @@ struct TCrashShowResult {
     std::string emailAddress;        // entered in the classic dialog
     std::string reproduceText;       // the steps to reproduce, from either dialog
     std::string screenshotFile;      // "Screenshot.png" written by the presenter, empty: none
+    std::vector<std::string> warnings; // warnings given while showing ("Cannot show the DialogBox window.")
 };
 
 // Called by the presenter while its dialog is open; run on the thread that handles the report.
@@ -97,6 +104,19 @@ public:
     virtual ~TCrashReportPresenter() = default;
     // Shows the report as the request says and returns the user's choices. Never throws.
     virtual TCrashShowResult show(const TCrashShowRequest &request, const TCrashShowCallbacks &callbacks) = 0;
+
+    // The progress window while the report is sent (foreground: centred and kept in front,
+    // else at the bottom-right corner), its label and bar, and its closing by the program.
+    virtual void progressOpen(bool foreground) { (void)foreground; }
+    virtual void progressUpdate(const std::string &label, int position, int maximum)
+    {
+        (void)label;
+        (void)position;
+        (void)maximum;
+    }
+    virtual void progressClose() { }
+    // The report is over (sent or not): windows, clipboard and screenshot resources are released.
+    virtual void endReport() { }
 };
 
 // The presenter in use (never null: the standard-error presenter until another is installed).
