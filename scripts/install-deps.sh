@@ -11,6 +11,7 @@ PACKAGES=(
     libdw-dev libelf-dev libcapstone-dev libcurl4-openssl-dev
     binutils poppler-utils unzip zip xvfb xauth xdotool
     clang libclang-rt-14-dev
+    libssl-dev openssl python3-aiosmtpd dnsmasq-base
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
