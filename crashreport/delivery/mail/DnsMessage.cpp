@@ -147,23 +147,44 @@ std::optional<std::string> BuildMxQuery(std::string_view domain)
     return query;
 }
 
+namespace {
+
+// Reads the header and the question; pos ends after the question.
+bool readResponseHead(const PacketReader &reader, std::string_view domain, std::size_t &pos, std::uint16_t &answers)
+{
+    pos = 0;
+    std::uint16_t id = 0, flags = 0, questions = 0, authority = 0, additional = 0;
+    if (!reader.u16(pos, id) || !reader.u16(pos, flags) || !reader.u16(pos, questions) || !reader.u16(pos, answers)
+        || !reader.u16(pos, authority) || !reader.u16(pos, additional))
+        return false;
+    // Only a response to our own question counts: any datagram may reach the port.
+    if (id != MxQueryId || !(flags & 0x8000) || questions != 1)
+        return false;
+    std::string name;
+    std::uint16_t type = 0, klass = 0;
+    if (!reader.name(pos, name) || !reader.u16(pos, type) || !reader.u16(pos, klass))
+        return false;
+    return sameName(name, withoutFinalDot(domain)) && type == TypeMx && klass == ClassIn;
+}
+
+} // namespace
+
+bool IsMxResponse(std::string_view packet, std::string_view domain)
+{
+    std::size_t pos = 0;
+    std::uint16_t answers = 0;
+    return readResponseHead(PacketReader(packet), domain, pos, answers);
+}
+
 std::optional<std::string> ParseMxAnswer(std::string_view packet, std::string_view domain)
 {
     const PacketReader reader(packet);
     std::size_t pos = 0;
-    std::uint16_t id = 0, flags = 0, questions = 0, answers = 0, authority = 0, additional = 0;
-    if (!reader.u16(pos, id) || !reader.u16(pos, flags) || !reader.u16(pos, questions) || !reader.u16(pos, answers)
-        || !reader.u16(pos, authority) || !reader.u16(pos, additional))
-        return std::nullopt;
-    // Only a response to our own question counts: any datagram may reach the port.
-    if (id != MxQueryId || !(flags & 0x8000) || questions != 1)
+    std::uint16_t answers = 0;
+    if (!readResponseHead(reader, domain, pos, answers))
         return std::nullopt;
     std::string name;
     std::uint16_t type = 0, klass = 0;
-    if (!reader.name(pos, name) || !reader.u16(pos, type) || !reader.u16(pos, klass))
-        return std::nullopt;
-    if (!sameName(name, withoutFinalDot(domain)) || type != TypeMx || klass != ClassIn)
-        return std::nullopt;
     for (unsigned i = 0; i < answers; ++i) {
         std::uint16_t length = 0, ttlHigh = 0, ttlLow = 0;
         if (!reader.name(pos, name) || !reader.u16(pos, type) || !reader.u16(pos, klass)

@@ -24,5 +24,8 @@ std::optional<std::string> BuildMxQuery(std::string_view domain);
 // pointers are followed a limited number of times, and an answer whose
 // identifier or question differs from the query is not taken.
 std::optional<std::string> ParseMxAnswer(std::string_view packet, std::string_view domain);
+// True when the packet is a response to the query for domain (identifier
+// and question match), whatever it holds after the question.
+bool IsMxResponse(std::string_view packet, std::string_view domain);
 
 } // namespace crashreport

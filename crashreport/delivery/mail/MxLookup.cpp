@@ -4,6 +4,7 @@
 #include "DnsMessage.h"
 #include "TCrashClientSocket.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -13,8 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One try at one server: datagrams that are no answer to our question are
-// dropped and the wait goes on until the try's time-out.
+// One try at one server: datagrams that are no response to our question
+// are dropped and the wait goes on until the try's time-out.
 std::optional<std::string> askOnce(const DnsServer &server, const std::string &query, const std::string &domain,
     int timeoutMs)
 {
@@ -29,9 +30,11 @@ std::optional<std::string> askOnce(const DnsServer &server, const std::string &q
             if (left.count() <= 0 || !socket.waitReadable(static_cast<int>(left.count())))
                 return std::nullopt;
             const int n = socket.receive(packet.data(), static_cast<int>(packet.size()));
-            if (n > 0)
-                if (auto exchange = ParseMxAnswer(std::string_view(packet.data(), n), domain))
-                    return exchange;
+            const std::string_view answer(packet.data(), static_cast<std::size_t>(std::max(n, 0)));
+            if (auto exchange = ParseMxAnswer(answer, domain))
+                return exchange;
+            if (IsMxResponse(answer, domain))
+                return std::nullopt; // answered, but without a usable exchanger
         }
     } catch (const ECrashSocketError &) {
         // A refused port or a network error: this try found nothing.

@@ -31,7 +31,9 @@ class Handler:
         base = os.path.join(self.outdir, str(n))
         with open(base + ".eml", "wb") as f:
             f.write(envelope.original_content)
-        login = session.login_data.decode() if isinstance(session.login_data, bytes) else str(session.login_data or "")
+        login = ""
+        if session.authenticated and isinstance(session.auth_data, LoginPassword):
+            login = session.auth_data.login.decode()
         with open(base + ".env", "w") as f:
             f.write(envelope.mail_from + "\n")
             f.write(",".join(envelope.rcpt_tos) + "\n")
@@ -57,7 +59,7 @@ def main():
               and auth_data.password == args.password.encode())
         with open(os.path.join(args.outdir, "auth.log"), "a") as f:
             f.write("%s %s\n" % (mechanism, "ok" if ok else "refused"))
-        return AuthResult(success=ok)
+        return AuthResult(success=ok, handled=False, auth_data=auth_data)
 
     params = dict(authenticator=authenticator, auth_require_tls=args.auth_require_tls)
     if args.cert:
