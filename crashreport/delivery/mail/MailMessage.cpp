@@ -2,6 +2,7 @@
 
 #include "Base64.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -114,7 +115,11 @@ std::string AttachmentContentType(std::string_view sentName)
 std::string BuildMailMessage(const MailMessageParts &parts)
 {
     const std::string boundary(MailBoundary);
+    std::size_t size = 1024 + parts.body.size();
+    for (const MailAttachment &file : parts.attachments)
+        size += 512 + file.data.size() / 3 * 4 + file.data.size() / 30;
     std::string m;
+    m.reserve(size);
     m += "Date: " + FormatMailDate(parts.date) + "\r\n";
     m += "From: " + CleanHeaderValue(parts.senderHeader) + "\r\n";
     m += "Subject: " + CleanHeaderValue(parts.subject) + "\r\n";
@@ -151,8 +156,8 @@ std::string BuildMailMessage(const MailMessageParts &parts)
         m += "\r\n";
         const std::string encoded = Base64Encode(file.data);
         for (std::size_t pos = 0; pos < encoded.size(); pos += Base64LineLength) {
-            m.append(encoded, pos, Base64LineLength);
-            m += "\r\n";
+            m.append(encoded.data() + pos, std::min(Base64LineLength, encoded.size() - pos));
+            m.append("\r\n", 2);
         }
         m += "\r\n";
     }
@@ -164,24 +169,22 @@ std::string MailDataPayload(std::string_view message)
 {
     std::string out;
     out.reserve(message.size() + message.size() / 64 + 8);
-    bool lineStart = true;
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        const char c = message[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n')
-                ++i;
-            out += "\r\n";
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == '.')
+    std::size_t pos = 0;
+    while (pos < message.size()) {
+        // One line: its text up to a CR or LF, then the line break.
+        const std::size_t end = std::min(message.find_first_of("\r\n", pos), message.size());
+        if (message[pos] == '.')
             out += '.';
-        out += c;
-        lineStart = false;
+        out.append(message.data() + pos, end - pos);
+        out.append("\r\n", 2);
+        pos = end;
+        if (pos < message.size()) {
+            if (message[pos] == '\r' && pos + 1 < message.size() && message[pos + 1] == '\n')
+                ++pos;
+            ++pos;
+        }
     }
-    if (!lineStart)
-        out += "\r\n";
-    out += ".\r\n";
+    out.append(".\r\n", 3);
     return out;
 }
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace crashreport {
 
@@ -19,10 +19,11 @@ std::vector<MailAttachment> ReadMailAttachments(const std::vector<MailAttachment
         std::ifstream in(file.path, std::ios::binary);
         if (!in)
             continue;
-        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ostringstream data;
+        data << in.rdbuf();
         if (in.bad())
             continue;
-        out.push_back({ file.sentName, std::move(data) });
+        out.push_back({ file.sentName, std::move(data).str() });
     }
     return out;
 }

@@ -26,6 +26,7 @@ TEST(ClientSocket, ConnectLogsThePeer)
 {
     ScriptedSmtpServer server({ { 0, "hello\r\n" } }, echo());
     TCrashClientSocket socket("127.0.0.1", 2000, true, static_cast<std::uint16_t>(server.port()));
+    socket.setSilenceMs(100);
     EXPECT_FALSE(socket.isConnected());
     EXPECT_EQ(socket.log(), "");
     ASSERT_TRUE(socket.connect());
@@ -89,6 +90,7 @@ TEST(ClientSocket, ErrorAppendsTheLogUnlessItIsTheLog)
 {
     ScriptedSmtpServer server({ { 0, "220 hi\r\n" } }, echo());
     TCrashClientSocket socket("127.0.0.1", 2000, true, static_cast<std::uint16_t>(server.port()));
+    socket.setSilenceMs(100);
     socket.connect();
     std::string reply;
     socket.waitForReply(reply);
@@ -111,6 +113,7 @@ TEST(ClientSocket, SendTextInPiecesWithProgress)
 {
     ScriptedSmtpServer server({}, echo());
     TCrashClientSocket socket("127.0.0.1", 2000, true, static_cast<std::uint16_t>(server.port()));
+    socket.setSilenceMs(100);
     ASSERT_TRUE(socket.connect());
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     socket.setOnSent([&](TCrashClientSocket &, std::size_t sent, std::size_t total) {
