@@ -11,6 +11,7 @@ PACKAGES=(
     libdw-dev libelf-dev libcapstone-dev libcurl4-openssl-dev
     binutils elfutils poppler-utils unzip zip xvfb xauth xdotool x11-apps pngcheck
     clang libclang-rt-14-dev
+    libssl-dev openssl python3-aiosmtpd dnsmasq-base
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
