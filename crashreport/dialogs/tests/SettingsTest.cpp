@@ -57,7 +57,8 @@ TEST(CrashDialogSettingsTest, DefaultsWhenTheFileIsMissingOrBroken)
     EXPECT_EQ(missing.colPro, (std::array<int, 8>{48, 134, 232, 56, 57, 47, 52, 330}));
     EXPECT_EQ(missing.email, "");
 
-    writeFile(dir.file("broken.ini"), std::string("[Coordinates]\nWidth=wide\nHeight=99999999999\nWindowsState=7\nCol2=-4\n\xFF\x00\x01", 72));
+    writeFile(dir.file("broken.ini"), std::string("[Coordinates]\nWidth=wide\nHeight=99999999999\nWindowsState=7\nCol2=-4\n") +
+                                         std::string("\xFF\x00\x01", 3));
     const TCrashDialogSettings broken = LoadCrashDialogSettings(dir.file("broken.ini"));
     EXPECT_EQ(broken.width, 745);
     EXPECT_EQ(broken.height, 468);
