@@ -4,6 +4,7 @@
 #
 # Which targets: every executable of the fuzz tree whose name starts with "fuzz_" or ends in
 # "_fuzz" (the project's two naming habits); a new target joins by its name alone.
+# Optional tighter limits: <folder>/<target>.flags (libFuzzer flags on one line).
 # Its corpus: <folder of the target's CMakeLists.txt>/corpus/<target>/, committed with the
 # target, for example settings/fuzz/corpus/settings_ini_document_fuzz/. A target without one
 # fails the run. The run only reads the committed corpus; what it finds goes to
@@ -53,11 +54,17 @@ for target in "${targets[@]}"; do
         fi
         mkdir -p "$corpus"
     fi
+    # A target may set tighter limits (time per input, memory) in <target>.flags beside its
+    # CMakeLists.txt; libFuzzer takes the last value of a flag, so these win over the defaults.
+    extra=()
+    if [ -f "$(dirname "$target")/$name.flags" ]; then
+        read -r -a extra < "$(dirname "$target")/$name.flags"
+    fi
     rm -rf "${work:?}/$name"
     mkdir -p "$work/$name"
     echo "== fuzz $name for ${SECONDS_EACH}s on $corpus"
     start=$(date +%s)
-    if ! "$BUILD_DIR/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
+    if ! "$BUILD_DIR/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 "${extra[@]}" \
         -print_final_stats=1 -artifact_prefix="$work/$name-" "$work/$name" "$corpus" \
         >"$work/$name.log" 2>&1; then
         tail -n 60 "$work/$name.log"

@@ -176,7 +176,7 @@ def map_interleaved(pairs):
 
 
 def write(folder, name, data):
-    path = os.path.join(HERE, 'corpus', folder)
+    path = os.path.join(HERE, 'corpus', 'fuzz_crash_' + folder)
     os.makedirs(path, exist_ok=True)
     with open(os.path.join(path, name), 'wb') as f:
         f.write(data)
