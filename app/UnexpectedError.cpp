@@ -47,6 +47,8 @@ void ShowUnexpectedErrorBox(std::exception_ptr error)
     try {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Vetu"), message, QMessageBox::Ok,
             QApplication::activeWindow());
+        // The message carries paths from the device's drive: never let Qt read them as markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     } catch (...) {
     }
