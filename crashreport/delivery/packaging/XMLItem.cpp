@@ -111,7 +111,9 @@ std::string TXMLItem::Escape(std::string_view text)
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
-            if (c < 32 || c == 127 || c == '"' || c == '&' || c == '\'' || c == '<' || c == '>')
+            if (c < 32 && c != '\t' && c != '\n' && c != '\r')
+                out += ' '; // XML 1.0 allows no other control character, not even as a reference
+            else if (c < 32 || c == 127 || c == '"' || c == '&' || c == '\'' || c == '<' || c == '>')
                 AppendReference(out, c);
             else
                 out += char(c);

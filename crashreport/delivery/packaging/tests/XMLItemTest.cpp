@@ -18,8 +18,8 @@ TEST(XMLItem, EscapesMarkupControlAndNonAsciiCharacters)
         { "a<b>c", "a&#060;b&#062;c" },
         { "\"&'", "&#034;&#038;&#039;" },
         { "\t\r\n", "&#009;&#013;&#010;" },
-        { std::string(1, '\0'), "&#000;" },
-        { "\x1F\x7F", "&#031;&#127;" },
+        { std::string("a\0b", 3), "a b" },           // a control character XML cannot carry
+        { "\x01\x1F\x7F", "  &#127;" },
         { "caf\xC3\xA9", "caf&#233;" },                // é, one character
         { "\xC3\xBF", "&#255;" },                     // ÿ
         { "\xC4\x80", "&#256;" },                     // beyond Latin-1: the full code
