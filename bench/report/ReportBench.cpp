@@ -3,6 +3,7 @@
 // can be compared across machines.
 
 #include "CrashModuleOptions.h"
+#include "FixedReportClock.h"
 #include "OptionsReportTexts.h"
 #include "TCrashReportBuilder.h"
 #include "ReportItems.h"

@@ -34,9 +34,5 @@ LocalDateTime SystemReportClock::toLocal(std::time_t t) const
     return breakDown(t, tm.tm_gmtoff);
 }
 
-LocalDateTime FixedReportClock::toLocal(std::time_t t) const
-{
-    return breakDown(t, m_offset);
-}
 
 } // namespace crashreport

@@ -34,19 +34,6 @@ public:
     LocalDateTime toLocal(std::time_t t) const override;
 };
 
-// A clock that stands still, with a fixed zone offset; for tests and reproducible output.
-class FixedReportClock final : public ReportClock {
-public:
-    FixedReportClock(std::time_t now, long utcOffsetSeconds) : m_now(now), m_offset(utcOffsetSeconds) { }
-    std::time_t now() const override { return m_now; }
-    LocalDateTime toLocal(std::time_t t) const override;
-    void setNow(std::time_t now) { m_now = now; }
-
-private:
-    std::time_t m_now;
-    long m_offset;
-};
-
 // Breaks a UTC moment down after adding the offset (no zone rules).
 LocalDateTime breakDown(std::time_t t, long utcOffsetSeconds);
 

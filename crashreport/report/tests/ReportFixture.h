@@ -2,6 +2,7 @@
 // A report built from fixed inputs: the same bytes on every machine and every run.
 
 #include "CrashModuleOptions.h"
+#include "FixedReportClock.h"
 #include "OptionsReportTexts.h"
 #include "ReportClock.h"
 #include "ReportInput.h"
