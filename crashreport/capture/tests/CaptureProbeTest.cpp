@@ -268,6 +268,11 @@ TEST_F(CaptureProbe, CallCrashReportTakesLinesOfSevenFields)
 
 TEST_F(CaptureProbe, BugIdIsStableAcrossRunsAndDiffersByThrowSite)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer moves frames and leaves other stale return addresses on the stack, which
+    // the scan takes in; the throw site's BugID is checked in the normal tree.
+    GTEST_SKIP() << "BugID stability is checked without AddressSanitizer";
+#endif
     auto bugId = [&](const char *scenario) {
         std::filesystem::remove(folder.file("crash_capture_probe.crashlog"));
         const ProbeRun r = run(scenario);
