@@ -181,11 +181,12 @@ void CrashReleaseAltStack()
     tAltStack = {};
 }
 
-void CrashRegisterThisThread(bool isMain, void *(*startRoutine)(void *), void *parameter,
+namespace
+{
+// Adds the calling thread, whose stack range is in tStack, to the registry.
+void addThisThreadRecord(bool isMain, void *(*startRoutine)(void *), void *parameter,
     std::shared_ptr<const std::vector<std::uint64_t>> creatorStack, std::uint64_t creatorThreadId)
 {
-    CrashReadThreadStack(tStack);
-    CrashSetUpAltStack();
     TCrashThreadRecord record;
     record.threadId = CrashCurrentThreadId();
     record.handle = static_cast<std::uint64_t>(pthread_self());
@@ -198,6 +199,15 @@ void CrashRegisterThisThread(bool isMain, void *(*startRoutine)(void *), void *p
     record.started = true;
     record.isMain = isMain;
     CrashThreads().add(std::move(record));
+}
+} // namespace
+
+void CrashRegisterThisThread(bool isMain, void *(*startRoutine)(void *), void *parameter,
+    std::shared_ptr<const std::vector<std::uint64_t>> creatorStack, std::uint64_t creatorThreadId)
+{
+    CrashReadThreadStack(tStack);
+    CrashSetUpAltStack();
+    addThisThreadRecord(isMain, startRoutine, parameter, std::move(creatorStack), creatorThreadId);
 }
 
 extern "C" void *__libc_stack_end;
@@ -213,14 +223,7 @@ void CrashRegisterMainThread()
     tStack.base = (reinterpret_cast<std::uint64_t>(__libc_stack_end) + 4095) & ~std::uint64_t(4095);
     tStack.low = tStack.base - size + 2 * 4096; // above the guard gap
     CrashSetUpAltStack();
-    TCrashThreadRecord record;
-    record.threadId = CrashCurrentThreadId();
-    record.handle = static_cast<std::uint64_t>(pthread_self());
-    record.stackBase = tStack.base;
-    record.stackLow = tStack.low;
-    record.started = true;
-    record.isMain = true;
-    CrashThreads().add(std::move(record));
+    addThisThreadRecord(true, nullptr, nullptr, nullptr, 0);
 }
 
 __attribute__((no_sanitize("address"), noinline)) void CrashRawCopy(
