@@ -115,6 +115,18 @@ public:
         (void)maximum;
     }
     virtual void progressClose() { }
+    // A message box of the send flow (the outcome, a warning while the progress window is open,
+    // the tracker's "closed" notice). icon: 0 information, 1 error. The default writes
+    // "caption: text" to standard error.
+    virtual void messageBox(const std::string &caption, const std::string &text, int icon);
+    // Puts the report text on the clipboard as plain text (Behaviour 0x10); true when done. The
+    // clipboard must outlive the call (on X11 it lives as long as its owner): the presenter
+    // keeps it until endReport(). The default cannot and returns false.
+    virtual bool copyToClipboard(const std::string &text)
+    {
+        (void)text;
+        return false;
+    }
     // The report is over (sent or not): windows, clipboard and screenshot resources are released.
     virtual void endReport() { }
 };
