@@ -487,22 +487,37 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                     }
                 }
                 step(10, "Send");
-                if (TCrashReportSender *sender = CrashReportSender();
-                    sender && (options.mailMode() != 0 || options.webMode() != 0)) {
+                if (shown.terminateRequested && filterAction == 0)
+                    filterAction = options.terminateAction() == 2 ? EndRestart : EndTerminate;
+                if (TCrashReportSender *sender = CrashReportSender()) {
                     TCrashSendRequest send;
                     send.reportText = text.report;
                     send.logFileName = logName;
                     send.screenshotFile = shown.screenshotFile;
                     send.reproduceText = shown.reproduceText;
                     send.emailAddress = shown.emailAddress;
+                    send.record = record;
+                    send.bugId = bugId;
+                    send.exceptionTime = now;
+                    send.applicationVersion = app.version;
+                    send.osType = input.operatingSystem.type;
+                    send.osBuild = input.operatingSystem.build;
+                    send.dialogStyle = filter.dialogStyle;
+                    send.sendRequested = shown.sendRequested;
+                    send.xmlReports = { text.report };
+                    send.canShowWindows = !console;
+                    send.onWorkerThread = CrashCurrentThreadId() != request.threadId;
+                    send.endAction = static_cast<TCrashEndAction>(filterAction);
                     {
                         std::lock_guard lock(g.stateLock);
                         send.attachedFiles = g.attachedFiles;
+                        send.repeatList = g.repeatList;
+                        // TODO(merge): send.lastHtmlPage = CrashLastHtmlPage();
+                        send.lastHtmlPage = g.lastHtmlPage;
                     }
-                    sender->send(options, send);
+                    const TCrashSendOutcome sent = sender->send(options, send);
+                    filterAction = sent.detached ? EndContinue : sent.endAction;
                 }
-                if (shown.terminateRequested && filterAction == 0)
-                    filterAction = options.terminateAction() == 1 ? 2 : 1;
                 result = (options.behaviour() & 0x80) != 0;
             }
         }
@@ -513,12 +528,7 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
     }
     // 14. Every stopped thread was released after its copy; now terminate or restart.
     step(14, "Terminate");
-    if (filterAction == 1 || filterAction == 2) {
-        std::fflush(nullptr);
-        if (filterAction == 2)
-            CrashRestartProgram();
-        _exit(1);
-    }
+    CrashEndProcess(static_cast<TCrashEndAction>(filterAction));
     step(15, "Result");
     return result;
 }

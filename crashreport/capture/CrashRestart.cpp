@@ -1,4 +1,7 @@
 #include "CrashInternal.h"
+#include "CrashSendStep.h"
+
+#include <cstdio>
 
 #include <spawn.h>
 #include <unistd.h>
@@ -25,6 +28,16 @@ bool CrashRestartProgram()
     const int rc = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0;
+}
+
+void CrashEndProcess(TCrashEndAction action)
+{
+    if (action == EndContinue)
+        return;
+    std::fflush(nullptr);
+    if (action == EndRestart)
+        CrashRestartProgram();
+    _exit(1);
 }
 
 } // namespace crashreport
