@@ -38,6 +38,7 @@ xvfb=$!
 read -r -t 20 display <"$fifo"
 export DISPLAY=":$display"
 unset QT_QPA_PLATFORM QT_PLUGIN_PATH LD_LIBRARY_PATH
-export HOME=$work XDG_STATE_HOME=$work/state
+export HOME=$work XDG_STATE_HOME=$work/state XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 "$here/first-paint-watch" "$rounds" installed "$work/prefix/bin/vetu-config" "$work/device" -- \
     portable sh "$work/VETU/vetu-config.sh"

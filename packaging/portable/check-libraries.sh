@@ -11,14 +11,19 @@ system=$(portable_system_regex)
 failures=0
 checked=0
 declare -A needed=()
+declare -A real=()
 while IFS= read -r entry; do
     checked=$((checked + 1))
     name=${entry#"$folder"/}
-    resolved=$(portable_resolved "$entry")
-    if grep -q 'not-found' <<<"$resolved"; then
-        echo "$name: unresolved: $(grep 'not-found' <<<"$resolved" | cut -d' ' -f1 | paste -sd ' ')" >&2
-        failures=$((failures + 1))
-    fi
+    # Where the loader puts each soname when it loads this entry.
+    declare -A at=()
+    while read -r soname path; do
+        at[$soname]=$path
+        if [ "$path" = not-found ]; then
+            echo "$name: $soname is not found" >&2
+            failures=$((failures + 1))
+        fi
+    done < <(portable_resolved "$entry")
     # Walk from the entry through the libraries it needs, up to the host's own.
     declare -A seen=()
     queue=("$entry")
@@ -30,13 +35,10 @@ while IFS= read -r entry; do
             [[ $soname =~ $system ]] && continue
             [ -n "${seen[$soname]:-}" ] && continue
             seen[$soname]=1
-            path=$(awk -v n="$soname" '$1 == n { print $2; exit }' <<<"$resolved")
-            if [ -z "$path" ] || [ "$path" = not-found ]; then
-                echo "$name: $soname is not found" >&2
-                failures=$((failures + 1))
-                continue
-            fi
-            path=$(readlink -f "$path")
+            path=${at[$soname]:-not-found}
+            [ "$path" = not-found ] && continue
+            [ -n "${real[$path]:-}" ] || real[$path]=$(readlink -f "$path")
+            path=${real[$path]}
             if [[ $path != "$folder"/* ]]; then
                 echo "$name: $soname resolves outside the folder: $path" >&2
                 failures=$((failures + 1))
@@ -45,7 +47,7 @@ while IFS= read -r entry; do
             queue+=("$path")
         done
     done
-    unset seen
+    unset seen at
 done < <(portable_entry_files "$folder")
 if [ "$checked" -lt 3 ]; then
     echo "no programs or plugins in $folder" >&2
