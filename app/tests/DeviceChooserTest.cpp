@@ -75,7 +75,8 @@ private:
             return;
         }
         m_openedAt = dialog->directory().absolutePath();
-        m_foldersOnly = dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
+        m_foldersOnly
+            = dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
         m_acted = true;
         m_act(*dialog);
     }

@@ -163,7 +163,7 @@ int main(int argc, char **argv)
         std::printf("  %-22s %8.1f ms (%.1f .. %.1f)\n", program.name.c_str(), f.median, f.low, f.high);
     }
     const Figures r = Summarise(ratios);
-    std::printf("  %-22s %8.2f    (%.2f .. %.2f)\n", (programs[1].name + " / " + programs[0].name).c_str(), r.median,
-        r.low, r.high);
+    std::printf("  %-22s %8.2f    (%.2f .. %.2f)\n", (programs[1].name + " / " + programs[0].name).c_str(),
+        r.median, r.low, r.high);
     return 0;
 }
