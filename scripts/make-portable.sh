@@ -106,6 +106,7 @@ cp "$source_dir"/help/*.html "$out/"
 declare -A source_of=()
 for soname in "${!bundled[@]}"; do source_of[lib/$soname]=${bundled[$soname]}; done
 for plugin in "${plugins[@]}"; do source_of[plugins/$plugin]=$qt_plugins/$plugin; done
+mapfile -t queries < <(for path in "${source_of[@]}"; do printf '%s\n%s\n' "$path" "${path#/usr}"; done | sort -u)
 declare -A package_of=()
 while IFS= read -r line; do
     path=${line#*: }
@@ -113,7 +114,7 @@ while IFS= read -r line; do
     package=${package%%:*}
     package_of[$path]=$package
     package_of[/usr$path]=$package
-done < <(dpkg-query -S $(for path in "${source_of[@]}"; do echo "$path" "${path#/usr}"; done | tr ' ' '\n' | sort -u) 2>/dev/null || true)
+done < <(dpkg-query -S "${queries[@]}" 2>/dev/null || true)
 packages=()
 for file in $(printf '%s\n' "${!source_of[@]}" | sort); do
     package=${package_of[${source_of[$file]}]:-unknown}

@@ -17,7 +17,7 @@ cp "$source_dir"/sample/device/* "$work/VETU/"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 mkdir -p "$work/device"
 cp "$source_dir"/sample/device/* "$work/device/"
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/cpack" >/dev/null
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; exit 1; }
 deb=$(find "$work/cpack" -maxdepth 1 -name '*.deb' | head -n1)
 
 bytes() { du -sb "$1" | cut -f1; }

@@ -4,7 +4,7 @@
 # The device's drive is FAT, which desktops mount so that only .exe files may be executed,
 # and which holds no symbolic links: the program is run by the system's dynamic loader (which
 # needs no execute permission on it), with the libraries that lie here under their sonames.
-here=$(CDPATH= cd -- "$(dirname -- "$0")" && pwd -P) || exit 1
+here=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd -P) || exit 1
 loader=/lib64/ld-linux-x86-64.so.2
 [ -e "$loader" ] || loader=/lib/x86_64-linux-gnu/ld-linux-x86-64.so.2
 if [ ! -e "$loader" ]; then
