@@ -1,6 +1,8 @@
 #include "CrashCapture.h"
+#include "DeviceChooser.h"
 #include "LanguageSelectionForm.h"
 #include "MainForm.h"
+#include "PortableStart.h"
 #include "ProgramFolder.h"
 #include "TCrashQtSupport.h"
 #include "UnexpectedError.h"
@@ -22,10 +24,13 @@ void reportThroughCrashLibrary(std::exception_ptr error)
 int main(int argc, char **argv)
 {
     VetuApplication app(argc, argv);
+    vetu::ForgetPortableStartEnvironment();
     TCrashQtSupport crashSupport(app);
     vetu::SetUnexpectedErrorHandler(reportThroughCrashLibrary);
-    TMainForm mainForm(
-        vetu::ProgramFolderFromArguments(app.arguments(), QCoreApplication::applicationDirPath()));
+    QStringList arguments = app.arguments();
+    if (!vetu::TakeDeviceChoice(arguments))
+        return 0;
+    TMainForm mainForm(vetu::ProgramFolderFromArguments(arguments, QCoreApplication::applicationDirPath()));
     TLanguageSelectionForm languageSelectionForm;
     mainForm.LanguageSelectionForm = &languageSelectionForm;
     mainForm.show();
