@@ -14,6 +14,7 @@
 
 #include "CRLeaksBlock.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -68,6 +69,16 @@ namespace
     {
         CRLeaks_Finish();
     }
+
+    // A fork while another thread holds the list would leave the child's list locked for ever.
+    void beforeFork()
+    {
+        LockList();
+    }
+    void afterFork()
+    {
+        UnlockList();
+    }
 } // namespace
 
 void WriteError(const char *text) noexcept
@@ -108,6 +119,10 @@ __attribute__((constructor(101))) static void CRLeaksInitialization()
     }
     if (!(s.flags & CRLEAKS_ON))
         return;
+    if (pthread_atfork(beforeFork, afterFork, afterFork) != 0) {
+        WriteError("Error in CRLeaks Initialization.\n");
+        return;
+    }
     s.head = s.tail = nullptr;
     s.listLock.store(0);
     s.switchedOn.store(true);

@@ -89,9 +89,30 @@ namespace
         return marker == BlockMarker;
     }
 
+    // A thread that still allocates or releases while the end processing holds the list must
+    // not wait for it: it may hold a lock of its own that the reporting side needs.
+    bool lockUnlessEnding()
+    {
+        auto &lock = g_state.listLock;
+        while (lock.exchange(1, std::memory_order_acquire)) {
+            if (g_state.endProcessing.load(std::memory_order_acquire))
+                return false;
+            sched_yield();
+            if (!lock.exchange(1, std::memory_order_acquire))
+                return true;
+            if (g_state.endProcessing.load(std::memory_order_acquire))
+                return false;
+            const timespec tenMs { 0, 10 * 1000 * 1000 };
+            nanosleep(&tenMs, nullptr);
+        }
+        return true;
+    }
+
     void link(TLeakBlockHeader *h)
     {
-        LockList();
+        h->prev = h->next = nullptr;
+        if (!lockUnlessEnding())
+            return; // entered, but in no list: its release finds nothing to unlink
         h->prev = g_state.tail;
         h->next = nullptr;
         if (g_state.tail)
@@ -102,9 +123,11 @@ namespace
         UnlockList();
     }
 
-    void unlink(TLeakBlockHeader *h)
+    // False when the end processing holds the list: the block stays in it.
+    bool unlink(TLeakBlockHeader *h)
     {
-        LockList();
+        if (!lockUnlessEnding())
+            return false;
         if (h->prev)
             h->prev->next = h->next;
         else if (g_state.head == h)
@@ -115,6 +138,7 @@ namespace
             g_state.tail = h->prev;
         h->prev = h->next = nullptr;
         UnlockList();
+        return true;
     }
 
     // Fills the header of a block the allocator just gave and links it in; returns the user data.
@@ -166,7 +190,10 @@ namespace
             return c;
         }
         h->releasedMark = 1;
-        unlink(h);
+        if (!unlink(h)) {
+            h->releasedMark = ReleasedDeferred;
+            c.deferred = true;
+        }
         return c;
     }
 

@@ -63,13 +63,23 @@ namespace
 
     // The library keeps its globals, options, thread registry, module list and buffers for the
     // whole process on purpose (a thread may still reach them): a block allocated by its own
-    // code is none of the program's leaks. The allocation site is the first entry outside the
-    // standard library's headers; it is the library's when it lies in its namespace or in its
-    // source tree (its tests aside).
+    // code, or by a system library on its behalf (the thread block of its warm-up thread), is
+    // none of the program's leaks. The allocation site is the first entry outside the standard
+    // library's headers and the system libraries; it is the library's when it lies in its
+    // namespace or in its source tree (its tests aside).
+    bool inSystemLibrary(const TCrashStackEntry &entry)
+    {
+        if (!entry.module)
+            return false;
+        const std::string &path = entry.module->fileName;
+        return path.rfind("/lib/", 0) == 0 || path.rfind("/lib64/", 0) == 0 || path.rfind("/usr/lib/", 0) == 0
+            || path.rfind("/usr/lib64/", 0) == 0 || path.find("libCRLeaks.so") != std::string::npos;
+    }
+
     bool ownBlock(const TCrashStackList &entries)
     {
         for (const auto &entry : entries) {
-            if (entry->sourceFile.rfind("/usr/include/", 0) == 0)
+            if (entry->sourceFile.rfind("/usr/include/", 0) == 0 || inSystemLibrary(*entry))
                 continue;
             const std::string &name = entry->className;
             const std::string &file = entry->sourceFile;
