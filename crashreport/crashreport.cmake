@@ -1,6 +1,11 @@
 # CMake helpers of the crash-report library.
 include_guard(GLOBAL)
 
+# The link feature NO_AS_NEEDED: the library stays in the program's list of needed libraries even
+# when the program names none of its functions (the leak catcher, crashreport_leaks).
+set(CMAKE_LINK_LIBRARY_USING_NO_AS_NEEDED "LINKER:--push-state,--no-as-needed" "<LINK_ITEM>" "LINKER:--pop-state")
+set(CMAKE_LINK_LIBRARY_USING_NO_AS_NEEDED_SUPPORTED TRUE)
+
 # crashreport_embed_options(<target> OPTIONS <file> [LINE_TABLE_GENERATOR <tool target>] [APPENDED])
 #
 # After <target> is linked, builds its crash data block from the options file

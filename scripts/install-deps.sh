@@ -13,6 +13,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     libssl-dev openssl python3-aiosmtpd dnsmasq-base
     dpkg-dev desktop-file-utils patchelf mtools dosfstools libxcb1-dev libxcb-damage0-dev
+    valgrind heaptrack
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
