@@ -9,6 +9,7 @@
 // hold the allocator's or the loader's lock). Names are resolved from the copies afterwards.
 
 #include "CrashBugId.h"
+#include "CrashDialogAnswers.h"
 #include "CrashExceptions.h"
 #include "CrashInternal.h"
 #include "CrashSendStep.h"
@@ -455,7 +456,14 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                             CrashFireAction(record, action, f);
                             return f;
                         };
+                        if (toolkit)
+                            toolkit->windowsSnapshot(show);
                         shown = CrashReportPresenter().show(show, callbacks);
+                        // The e-mail address and the steps to reproduce go into the report
+                        // (and so into the log and what is sent).
+                        CrashApplyDialogAnswers(text, shown, options.text(123));
+                        std::lock_guard lock(g.stateLock);
+                        g.lastReport = text.report;
                     }
                     flag = true;
                     CrashFireAction(record, 1, flag);
@@ -502,7 +510,7 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                     sender->send(options, send);
                 }
                 if (shown.terminateRequested && filterAction == 0)
-                    filterAction = options.terminateAction() == 1 ? 2 : 1;
+                    filterAction = options.terminateAction() == 2 ? 2 : 1; // 1 terminate, 2 restart
                 result = (options.behaviour() & 0x80) != 0;
             }
         }
@@ -510,6 +518,12 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
         CrashInternalError(section, 0, e.what());
     } catch (...) {
         CrashInternalError(section, 0, "unknown failure");
+    }
+    // The presenter's windows, clipboard and screenshot of this report are released.
+    try {
+        CrashReportPresenter().endReport();
+    } catch (...) {
+        CrashInternalError("EndReport", 0, "unknown failure");
     }
     // 14. Every stopped thread was released after its copy; now terminate or restart.
     step(14, "Terminate");

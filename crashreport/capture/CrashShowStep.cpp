@@ -28,13 +28,6 @@ namespace
     std::atomic<TCrashReportSender *> installedSender { nullptr };
 } // namespace
 
-void TCrashReportPresenter::messageBox(const std::string &caption, const std::string &text, int icon)
-{
-    (void)icon;
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(stderr);
-}
-
 TCrashReportPresenter &CrashReportPresenter()
 {
     TCrashReportPresenter *presenter = installedPresenter.load();

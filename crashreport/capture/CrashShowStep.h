@@ -8,6 +8,7 @@
 // that the request can be carried over a pipe as it stands.
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -118,7 +119,14 @@ public:
     // A message box of the send flow (the outcome, a warning while the progress window is open,
     // the tracker's "closed" notice). icon: 0 information, 1 error. The default writes
     // "caption: text" to standard error.
-    virtual void messageBox(const std::string &caption, const std::string &text, int icon);
+    // (Inline, like every default here: a presenter built without the capture core needs no
+    // symbol of it.)
+    virtual void messageBox(const std::string &caption, const std::string &text, int icon)
+    {
+        (void)icon;
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        std::fflush(stderr);
+    }
     // Puts the report text on the clipboard as plain text (Behaviour 0x10); true when done. The
     // clipboard must outlive the call (on X11 it lives as long as its owner): the presenter
     // keeps it until endReport(). The default cannot and returns false.
