@@ -273,6 +273,7 @@ namespace
         r.keepLogFile = options.keepLogFile() != 0;
         r.sendConfigured = options.mailMode() != 0 || options.webMode() != 0;
         r.screenshotRequested = (options.sendFlags() & 0x10) != 0;
+        r.screenshotForegroundOnly = (options.sendFlags() & 0x20) != 0;
         r.supportLink = options.supportAddress();
         for (std::size_t id = 0; id < 158; ++id)
             r.texts.push_back(options.text(id));
