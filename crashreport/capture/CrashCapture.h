@@ -21,6 +21,7 @@ namespace crashreport
 {
 
 class TCrashModuleOptionsEx;
+struct TCrashShowRequest;
 
 // Where an exception ended up; it chooses how the report is shown.
 enum TCrashOutputKind : int {
@@ -158,6 +159,9 @@ public:
     // answered a posted event within the time.
     virtual bool mainWindowExists() const = 0;
     virtual bool mainWindowAnswers(int milliseconds) = 0;
+    // Any thread: the program's windows, the focused control's rectangle and the cursor as the
+    // GUI thread last recorded them, into the request of the show step.
+    virtual void windowsSnapshot(TCrashShowRequest &request) const { (void)request; }
 };
 void CrashSetToolkit(TCrashToolkit *toolkit); // null: none
 

@@ -9,6 +9,7 @@
 // hold the allocator's or the loader's lock). Names are resolved from the copies afterwards.
 
 #include "CrashBugId.h"
+#include "CrashDialogAnswers.h"
 #include "CrashExceptions.h"
 #include "CrashInternal.h"
 #include "CrashSendStep.h"
@@ -272,6 +273,7 @@ namespace
         r.keepLogFile = options.keepLogFile() != 0;
         r.sendConfigured = options.mailMode() != 0 || options.webMode() != 0;
         r.screenshotRequested = (options.sendFlags() & 0x10) != 0;
+        r.screenshotForegroundOnly = (options.sendFlags() & 0x20) != 0;
         r.supportLink = options.supportAddress();
         for (std::size_t id = 0; id < 158; ++id)
             r.texts.push_back(options.text(id));
@@ -290,6 +292,7 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
     };
     bool result = false;
     int filterAction = 0;
+    bool sendDetached = false; // a send thread took the rest of the report over
     try {
         // 1. Time, the registry's snapshot, changed modules.
         step(101, "Snapshot");
@@ -455,7 +458,14 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                             CrashFireAction(record, action, f);
                             return f;
                         };
+                        if (toolkit)
+                            toolkit->windowsSnapshot(show);
                         shown = CrashReportPresenter().show(show, callbacks);
+                        // The e-mail address and the steps to reproduce go into the report
+                        // (and so into the log and what is sent).
+                        CrashApplyDialogAnswers(text, shown, options.text(123));
+                        std::lock_guard lock(g.stateLock);
+                        g.lastReport = text.report;
                     }
                     flag = true;
                     CrashFireAction(record, 1, flag);
@@ -517,6 +527,7 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                     }
                     const TCrashSendOutcome sent = sender->send(options, send);
                     filterAction = sent.detached ? EndContinue : sent.endAction;
+                    sendDetached = sent.detached;
                 }
                 result = (options.behaviour() & 0x80) != 0;
             }
@@ -525,6 +536,14 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
         CrashInternalError(section, 0, e.what());
     } catch (...) {
         CrashInternalError(section, 0, "unknown failure");
+    }
+    // The presenter's windows, clipboard and screenshot of this report are released (by the send
+    // thread, when sending went on in the background: it still needs the progress window).
+    try {
+        if (!sendDetached)
+            CrashReportPresenter().endReport();
+    } catch (...) {
+        CrashInternalError("EndReport", 0, "unknown failure");
     }
     // 14. Every stopped thread was released after its copy; now terminate or restart.
     step(14, "Terminate");

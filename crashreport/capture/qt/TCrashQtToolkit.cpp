@@ -100,8 +100,20 @@ bool TCrashQtToolkit::event(QEvent *event)
     return QObject::event(event);
 }
 
+bool TCrashQtToolkit::eventFilter(QObject *watched, QEvent *event)
+{
+    m_windows.noteEvent(watched, event);
+    return false;
+}
+
+void TCrashQtToolkit::windowsSnapshot(crashreport::TCrashShowRequest &request) const
+{
+    m_windows.fill(request);
+}
+
 void TCrashQtToolkit::focusChanged(QWidget *, QWidget *now)
 {
+    m_windows.refresh();
     if (m_editConnection)
         QObject::disconnect(m_editConnection);
     m_watchedEdit = qobject_cast<QLineEdit *>(now);

@@ -2,6 +2,7 @@
 // The toolkit services of the crash-report core on Qt (see TCrashApplication).
 
 #include "CrashCapture.h"
+#include "TCrashWindowSnapshot.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,12 +27,15 @@ public:
     std::optional<crashreport::DisplayValues> display() const override;
     bool mainWindowExists() const override;
     bool mainWindowAnswers(int milliseconds) override;
+    void windowsSnapshot(crashreport::TCrashShowRequest &request) const override;
 
     // GUI thread: keeps the focus snapshot current.
     void focusChanged(QWidget *previous, QWidget *now);
 
 protected:
     bool event(QEvent *event) override;
+    // Installed on the application: keeps the window snapshot current (GUI thread).
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void snapshotControl(QWidget *widget);
@@ -42,6 +46,7 @@ private:
     mutable std::mutex m_lock;
     crashreport::ActiveControlValues m_controls;
     std::optional<crashreport::DisplayValues> m_display;
+    TCrashWindowSnapshot m_windows;
     QPointer<QLineEdit> m_watchedEdit;
     QMetaObject::Connection m_editConnection;
 

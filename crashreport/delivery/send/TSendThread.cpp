@@ -2,6 +2,7 @@
 
 #include "CrashInternal.h"
 #include "CrashModuleOptions.h"
+#include "CrashShowStep.h"
 #include "CrashThreadRegistry.h"
 #include "TCrashSendFlow.h"
 
@@ -45,6 +46,7 @@ bool TSendThread::start(
                 std::lock_guard handling(CrashGlobals().handlingLock);
                 flow.sendProcedure(*ownOptions, *ownRequest, true);
                 action = TCrashSendFlow::afterSendAction(*ownOptions, *ownRequest);
+                CrashReportPresenter().endReport();
                 CrashEndProcess(action);
             } catch (...) {
                 // nothing leaves the send thread

@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
+#include <QWindow>
 #include <QSocketNotifier>
 
 namespace crashreport {
@@ -40,11 +42,31 @@ bool TCrashCompanion::waitFor(TDialogMessageType type, std::string &payload)
     }
 }
 
-int TCrashCompanion::run()
+int TCrashCompanion::run(bool standby)
 {
+    // Only the program ends the companion: closing its last box or dialog does not.
+    QApplication::setQuitOnLastWindowClosed(false);
     TDialogMessage first;
-    if (m_channel.receive(first, RequestWaitMs) != TDialogChannel::Status::Message ||
-        first.type != TDialogMessageType::ShowRequest || !DecodeShowRequest(first.payload, m_request))
+    if (m_channel.receive(first, standby ? -1 : RequestWaitMs) != TDialogChannel::Status::Message)
+        return 2;
+    switch (first.type) {
+    case TDialogMessageType::ShowRequest:
+        return showReport(first.payload);
+    case TDialogMessageType::ProgressOpen:
+    case TDialogMessageType::MessageBox:
+    case TDialogMessageType::ClipboardCopy:
+        // The send flow needs a window although no dialog was shown.
+        onMessage(first);
+        serve();
+        return m_exitCode;
+    default:
+        return 2;
+    }
+}
+
+int TCrashCompanion::showReport(const std::string &payload)
+{
+    if (!DecodeShowRequest(payload, m_request))
         return 2;
 
     // The screenshot comes first, before any window of ours can cover the program.
@@ -52,8 +74,7 @@ int TCrashCompanion::run()
     if (!m_request.screenshotFile.empty()) {
         screenshot = CrashGrabScreen(m_request);
         if (screenshot.isNull())
-            m_channel.send(TDialogMessageType::Warning,
-                           EncodeWarning({0, "The screen could not be captured; the report goes on without a screenshot."}));
+            m_channel.send(TDialogMessageType::Warning, EncodeWarning({0, ScreenshotRefusedWarning}));
     }
 
     bool channelLost = false;
@@ -129,6 +150,7 @@ void TCrashCompanion::onMessage(const TDialogMessage &message)
         if (!DecodeFlag(message.payload, foreground))
             break;
         m_progress = std::make_unique<TCrashProgressWindow>(m_request, foreground);
+        makeTransient(m_progress.get());
         m_progress->show();
         m_channel.send(TDialogMessageType::ProgressReady);
         break;
@@ -146,12 +168,61 @@ void TCrashCompanion::onMessage(const TDialogMessage &message)
             m_progress.reset();
         }
         break;
+    case TDialogMessageType::MessageBox:
+        showMessageBox(message.payload);
+        break;
+    case TDialogMessageType::ClipboardCopy:
+        copyToClipboard(message.payload);
+        break;
     case TDialogMessageType::Quit:
         QApplication::exit(0);
         break;
     default:
         break; // answers that come too late are of no use any more
     }
+}
+
+} // namespace crashreport
+
+namespace crashreport {
+
+void TCrashCompanion::makeTransient(QWidget *window)
+{
+    if (!m_request.mainWindowId)
+        return;
+    if (!m_programWindow)
+        m_programWindow = QWindow::fromWinId(static_cast<WId>(m_request.mainWindowId));
+    window->winId();
+    if (m_programWindow && window->windowHandle())
+        window->windowHandle()->setTransientParent(m_programWindow);
+}
+
+void TCrashCompanion::showMessageBox(const std::string &payload)
+{
+    TDialogMessageBox box;
+    if (DecodeMessageBox(payload, box)) {
+        QMessageBox dialog(box.icon == 1 ? QMessageBox::Critical : QMessageBox::Information, QString::fromStdString(box.caption),
+                           QString::fromStdString(box.text), QMessageBox::Ok);
+        dialog.setObjectName("SendFlowMessageBox");
+        dialog.setTextFormat(Qt::PlainText);
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        makeTransient(&dialog);
+        dialog.exec();
+    }
+    m_channel.send(TDialogMessageType::MessageBoxClosed);
+}
+
+void TCrashCompanion::copyToClipboard(const std::string &payload)
+{
+    std::string text;
+    bool done = false;
+    if (DecodeText(payload, text)) {
+        QClipboard *clipboard = QApplication::clipboard();
+        clipboard->setText(QString::fromStdString(text));
+        done = clipboard->ownsClipboard() || clipboard->text() == QString::fromStdString(text);
+    }
+    m_channel.send(TDialogMessageType::ClipboardDone, EncodeFlag(done));
 }
 
 } // namespace crashreport

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 #include <QScreen>
 
 namespace crashreport {
@@ -100,18 +99,31 @@ void CrashDecorateScreenshot(QImage &image, const QRect &area, const TCrashShowR
     }
 }
 
-QImage CrashGrabScreen(const TCrashShowRequest &request)
+bool CrashGrabRefused(const TCrashScreenSource &source, const QImage &picture)
 {
+    if (picture.isNull() || source.platformName() == QLatin1String("wayland"))
+        return true;
+    if (!source.waylandSession())
+        return false;
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            if ((line[x] & 0xFFFFFF) != 0)
+                return false;
+    }
+    return true;
+}
+
+QImage CrashGrabScreen(const TCrashShowRequest &request, const TCrashScreenSource &source)
+{
+    if (source.platformName() == QLatin1String("wayland"))
+        return {}; // no grab without a portal: do not even ask
     const QRect area = CrashScreenshotArea(request);
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    const QImage picture = source.grab(area);
+    if (CrashGrabRefused(source, picture))
         return {};
-    // grabWindow(0) takes the whole virtual desktop; coordinates are relative to this screen.
-    const QPoint origin = screen->geometry().topLeft();
-    const QPixmap pixmap = screen->grabWindow(0, area.x() - origin.x(), area.y() - origin.y(), area.width(), area.height());
-    if (pixmap.isNull())
-        return {};
-    QImage image = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+    QImage image = picture.convertToFormat(QImage::Format_RGB32);
     CrashDecorateScreenshot(image, area, request);
     return image;
 }

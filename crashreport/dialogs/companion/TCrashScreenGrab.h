@@ -5,6 +5,7 @@
 
 #include "CrashShowStep.h"
 #include "ScreenshotImage.h"
+#include "TCrashScreenSource.h"
 
 #include <QImage>
 #include <QRect>
@@ -17,8 +18,17 @@ QRect CrashScreenshotArea(const TCrashShowRequest &request);
 // Draws the focus frame and the cursor onto a picture of `area`.
 void CrashDecorateScreenshot(QImage &image, const QRect &area, const TCrashShowRequest &request);
 
+// Whether a grab was refused: no picture at all, the Wayland platform itself (it gives no screen
+// without a portal), or, in a Wayland session, a picture that is black throughout (what XWayland
+// gives for windows that are not its own).
+bool CrashGrabRefused(const TCrashScreenSource &source, const QImage &picture);
+
 // Grabs and decorates; a null image when the platform refuses to give the screen's pixels.
-QImage CrashGrabScreen(const TCrashShowRequest &request);
+QImage CrashGrabScreen(const TCrashShowRequest &request, const TCrashScreenSource &source = CrashPlatformScreenSource());
+
+// The warning given when the report goes on without its screenshot.
+inline constexpr const char *ScreenshotRefusedWarning =
+    "The screen could not be captured; the report goes on without a screenshot.";
 
 TScreenshotImage CrashToScreenshotImage(const QImage &image);
 

@@ -24,6 +24,7 @@ namespace {
 
 constexpr int CompanionChannelFd = 3;
 constexpr const char *CompanionName = "crashreport-dialog";
+constexpr const char *ScreenshotName = "Screenshot.png";
 
 bool isExecutable(const std::string &path)
 {
@@ -87,9 +88,10 @@ TCrashDialogPresenter::TCrashDialogPresenter(std::string companion) : m_companio
 TCrashDialogPresenter::~TCrashDialogPresenter()
 {
     stop(true);
+    removeScreenshot();
 }
 
-bool TCrashDialogPresenter::start()
+bool TCrashDialogPresenter::start(bool standby)
 {
     if (m_pid > 0)
         return true;
@@ -115,7 +117,7 @@ bool TCrashDialogPresenter::start()
     posix_spawn_file_actions_adddup2(&actions, childFd, CompanionChannelFd);
     const std::string fdText = std::to_string(CompanionChannelFd);
     char *argv[] = {const_cast<char *>(path.c_str()), const_cast<char *>("--channel"), const_cast<char *>(fdText.c_str()),
-                    nullptr};
+                    standby ? const_cast<char *>("--standby") : nullptr, nullptr};
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -146,6 +148,57 @@ void TCrashDialogPresenter::stop(bool ask)
     m_pid = -1;
 }
 
+bool TCrashDialogPresenter::running()
+{
+    if (m_pid <= 0)
+        return false;
+    if (::waitpid(m_pid, nullptr, WNOHANG) == 0)
+        return true;
+    m_pid = -1; // ended by itself (or from outside): reaped
+    m_channel.close();
+    return false;
+}
+
+bool TCrashDialogPresenter::acquire()
+{
+    // The companion of this report, or the one prepared ahead, which takes this report.
+    if (running()) {
+        m_inReport = true;
+        return true;
+    }
+    stop(false);
+    m_inReport = true;
+    return start();
+}
+
+bool TCrashDialogPresenter::waitFor(TDialogMessageType type, std::string &payload, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int left = -1;
+        if (timeoutMs >= 0) {
+            left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+            if (left <= 0)
+                return false;
+        }
+        TDialogMessage message;
+        if (m_channel.receive(message, left) != TDialogChannel::Status::Message)
+            return false;
+        if (message.type == type) {
+            payload = std::move(message.payload);
+            return true;
+        }
+    }
+}
+
+void TCrashDialogPresenter::prepareAhead()
+{
+    std::lock_guard lock(m_lock);
+    m_prepareAhead = true;
+    if (!m_inReport && !running() && CrashCanShowWindows())
+        start(true);
+}
+
 void TCrashDialogPresenter::warn(TCrashShowResult &result, const std::string &text)
 {
     result.warnings.push_back(text);
@@ -155,6 +208,7 @@ void TCrashDialogPresenter::warn(TCrashShowResult &result, const std::string &te
 
 TCrashShowResult TCrashDialogPresenter::show(const TCrashShowRequest &request, const TCrashShowCallbacks &callbacks)
 {
+    std::lock_guard lock(m_lock);
     TCrashShowResult result;
     result.sendRequested = request.sendConfigured;
     result.screenshotRequested = request.screenshotRequested;
@@ -162,12 +216,18 @@ TCrashShowResult TCrashDialogPresenter::show(const TCrashShowRequest &request, c
         m_lastError.clear();
         m_firstPaintMs = -1;
         m_showStarted = std::chrono::steady_clock::now();
-        if (callbacks.actionNotify)
-            callbacks.actionNotify(0, true);
+        // The report sequence fires the action events 0 and 1 around this step; only 8 (asked
+        // before terminating) comes from here.
         if (request.dialogStyle != 0 && CrashCanShowWindows()) {
-            stop(true); // one companion per report: one left from an earlier report goes first
+            if (m_inReport) {
+                stop(true); // one companion per report: one left from an earlier report goes first
+                m_inReport = false;
+            }
             TCrashShowResult answered = result;
-            if (start() && converse(request, callbacks, answered)) {
+            TCrashShowRequest prepared = request;
+            if (prepared.screenshotFile.empty() && prepared.screenshotRequested && prepared.sendConfigured)
+                prepared.screenshotFile = screenshotPath();
+            if (acquire() && converse(prepared, callbacks, answered)) {
                 result = answered;
             } else {
                 stop(false);
@@ -177,8 +237,6 @@ TCrashShowResult TCrashDialogPresenter::show(const TCrashShowRequest &request, c
             if (!result.painted)
                 warn(result, ShowErrorWarning);
         }
-        if (callbacks.actionNotify)
-            callbacks.actionNotify(1, true);
     } catch (...) {
         stop(false); // a failing listener ends the dialog step; the report goes on
     }
@@ -256,25 +314,94 @@ bool TCrashDialogPresenter::converse(const TCrashShowRequest &request, const TCr
 
 void TCrashDialogPresenter::progressOpen(bool foreground)
 {
-    if (m_pid > 0 && !m_channel.send(TDialogMessageType::ProgressOpen, EncodeFlag(foreground)))
+    std::lock_guard lock(m_lock);
+    if (!CrashCanShowWindows() || !acquire())
+        return;
+    std::string ready;
+    // The send flow starts once the window is there (or could not be made).
+    if (!m_channel.send(TDialogMessageType::ProgressOpen, EncodeFlag(foreground)) ||
+        !waitFor(TDialogMessageType::ProgressReady, ready, m_startTimeoutMs))
         stop(false);
 }
 
 void TCrashDialogPresenter::progressUpdate(const std::string &label, int position, int maximum)
 {
+    std::lock_guard lock(m_lock);
     if (m_pid > 0 && !m_channel.send(TDialogMessageType::ProgressUpdate, EncodeProgress({label, position, maximum})))
         stop(false);
 }
 
 void TCrashDialogPresenter::progressClose()
 {
+    std::lock_guard lock(m_lock);
     if (m_pid > 0 && !m_channel.send(TDialogMessageType::ProgressClose))
         stop(false);
 }
 
+void TCrashDialogPresenter::messageBox(const std::string &caption, const std::string &text, int icon)
+{
+    std::lock_guard lock(m_lock);
+    try {
+        std::string closed;
+        if (CrashCanShowWindows() && acquire() &&
+            m_channel.send(TDialogMessageType::MessageBox, EncodeMessageBox({caption, text, icon})) &&
+            waitFor(TDialogMessageType::MessageBoxClosed, closed, -1))
+            return;
+        stop(false);
+    } catch (...) {
+        stop(false);
+    }
+    TCrashReportPresenter::messageBox(caption, text, icon);
+}
+
+bool TCrashDialogPresenter::copyToClipboard(const std::string &text)
+{
+    std::lock_guard lock(m_lock);
+    try {
+        std::string payload;
+        bool done = false;
+        if (CrashCanShowWindows() && acquire() && m_channel.send(TDialogMessageType::ClipboardCopy, EncodeText(text)) &&
+            waitFor(TDialogMessageType::ClipboardDone, payload, m_startTimeoutMs) && DecodeFlag(payload, done))
+            return done;
+        stop(false);
+    } catch (...) {
+        stop(false);
+    }
+    return false;
+}
+
+std::string TCrashDialogPresenter::screenshotPath()
+{
+    if (m_screenshotFolder.empty()) {
+        // A folder of our own: a fixed name in a shared temporary folder could be planted.
+        const char *tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/crashreport-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            return {};
+        m_screenshotFolder = pattern;
+    }
+    return m_screenshotFolder + "/" + ScreenshotName;
+}
+
+void TCrashDialogPresenter::removeScreenshot()
+{
+    if (m_screenshotFolder.empty())
+        return;
+    ::unlink((m_screenshotFolder + "/" + ScreenshotName).c_str());
+    ::rmdir(m_screenshotFolder.c_str());
+    m_screenshotFolder.clear();
+}
+
 void TCrashDialogPresenter::endReport()
 {
+    std::lock_guard lock(m_lock);
+    removeScreenshot();
+    if (!m_inReport)
+        return; // nothing of this report used the companion: a prepared one stays
     stop(true);
+    m_inReport = false;
+    if (m_prepareAhead && CrashCanShowWindows())
+        start(true);
 }
 
 } // namespace crashreport

@@ -314,6 +314,38 @@ bool DecodeWarning(const std::string &payload, TDialogWarning &warning)
     return in.ok() && in.atEnd();
 }
 
+std::string EncodeMessageBox(const TDialogMessageBox &box)
+{
+    Writer w;
+    w.text(box.caption);
+    w.text(box.text);
+    w.i32(box.icon);
+    return w.take();
+}
+
+bool DecodeMessageBox(const std::string &payload, TDialogMessageBox &box)
+{
+    Reader in(payload);
+    box.caption = in.text();
+    box.text = in.text();
+    box.icon = in.i32();
+    return in.ok() && in.atEnd();
+}
+
+std::string EncodeText(const std::string &text)
+{
+    Writer w;
+    w.text(text);
+    return w.take();
+}
+
+bool DecodeText(const std::string &payload, std::string &text)
+{
+    Reader in(payload);
+    text = in.text();
+    return in.ok() && in.atEnd();
+}
+
 std::string EncodeFlag(bool flag)
 {
     Writer w;

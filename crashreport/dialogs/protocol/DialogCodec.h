@@ -37,6 +37,17 @@ struct TDialogWarning {
 std::string EncodeWarning(const TDialogWarning &warning);
 bool DecodeWarning(const std::string &payload, TDialogWarning &warning);
 
+struct TDialogMessageBox {
+    std::string caption;
+    std::string text;
+    int icon = 0; // 0 information, 1 error
+};
+std::string EncodeMessageBox(const TDialogMessageBox &box);
+bool DecodeMessageBox(const std::string &payload, TDialogMessageBox &box);
+
+std::string EncodeText(const std::string &text);
+bool DecodeText(const std::string &payload, std::string &text);
+
 std::string EncodeFlag(bool flag);
 bool DecodeFlag(const std::string &payload, bool &flag);
 

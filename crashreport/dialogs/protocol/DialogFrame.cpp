@@ -4,7 +4,7 @@ namespace crashreport {
 
 bool IsKnownDialogMessageType(std::uint8_t type)
 {
-    return (type >= 1 && type <= 7) || (type >= 20 && type <= 25);
+    return (type >= 1 && type <= 9) || (type >= 20 && type <= 27);
 }
 
 std::string EncodeDialogFrame(TDialogMessageType type, const std::string &payload)

@@ -22,6 +22,8 @@ enum class TDialogMessageType : std::uint8_t {
     ProgressUpdate = 5, // string label, i32 position, i32 maximum
     ProgressClose = 6,
     Quit = 7,
+    MessageBox = 8,    // string caption, string text, i32 icon (0 information, 1 error)
+    ClipboardCopy = 9, // string text, kept on the clipboard until Quit
     // companion -> program
     Painted = 20,
     CustomButton = 21,
@@ -29,6 +31,8 @@ enum class TDialogMessageType : std::uint8_t {
     ShowResult = 23,   // TCrashShowResult
     Warning = 24,      // i32 code, string text
     ProgressReady = 25,
+    MessageBoxClosed = 26,
+    ClipboardDone = 27, // u8: the text is on the clipboard
 };
 
 bool IsKnownDialogMessageType(std::uint8_t type);

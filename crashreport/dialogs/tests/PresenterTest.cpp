@@ -55,7 +55,7 @@ TEST_P(PresenterBadCompanionTest, EndsTheShowStepWithDefaults)
         EXPECT_EQ(result.warnings[0], "Cannot show the DialogBox window.");
     }
     EXPECT_FALSE(presenter.lastError().empty());
-    EXPECT_EQ(actions, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(actions.empty()) << "the report sequence fires 0 and 1 itself";
     EXPECT_EQ(presenter.companionPid(), -1) << "a companion that broke the conversation is ended";
 }
 
@@ -88,7 +88,7 @@ TEST(PresenterTest, AnswersActionEventsAndTakesTheResult)
     EXPECT_FALSE(result.terminateRequested);
     EXPECT_EQ(result.reproduceText, "steps");
     EXPECT_TRUE(result.warnings.empty());
-    EXPECT_EQ(actions, (std::vector<std::pair<int, bool>>{{0, true}, {8, true}, {1, true}}));
+    EXPECT_EQ(actions, (std::vector<std::pair<int, bool>>{{8, true}}));
     EXPECT_GT(presenter.companionPid(), 0) << "kept for the progress window until the report ends";
     presenter.endReport();
     EXPECT_EQ(presenter.companionPid(), -1);
@@ -122,5 +122,30 @@ TEST(PresenterTest, NoWindowsWithoutADisplayOrOnTheOffscreenPlatform)
     const TCrashShowResult result = presenter.show({}, {});
     EXPECT_FALSE(result.painted);
     EXPECT_TRUE(result.warnings.empty());
+    EXPECT_EQ(presenter.companionPid(), -1);
+}
+
+TEST(PresenterTest, SendFlowBoxesAndClipboardFallBackWithoutADisplay)
+{
+    ::setenv("DISPLAY", "", 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    TCrashDialogPresenter presenter(BAD_COMPANION);
+    ::testing::internal::CaptureStderr();
+    presenter.messageBox("Error.", "HTTP error code: 404", 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error.: HTTP error code: 404\n");
+    EXPECT_FALSE(presenter.copyToClipboard("report"));
+    EXPECT_EQ(presenter.companionPid(), -1) << "nothing started";
+}
+
+TEST(PresenterTest, SendFlowBoxFallsBackWhenTheCompanionBreaks)
+{
+    useDisplay();
+    ::setenv("BAD_MODE", "garbage", 1);
+    TCrashDialogPresenter presenter(BAD_COMPANION);
+    presenter.setStartTimeoutMs(700);
+    ::testing::internal::CaptureStderr();
+    presenter.messageBox("Information.", "The message was sent successfully.", 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Information.: The message was sent successfully.\n");
+    EXPECT_FALSE(presenter.copyToClipboard("report"));
     EXPECT_EQ(presenter.companionPid(), -1);
 }

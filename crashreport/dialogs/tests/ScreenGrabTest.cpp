@@ -55,3 +55,65 @@ TEST(ScreenGrabTest, ConversionKeepsEveryPixel)
     EXPECT_EQ(out.pixel(2, 1), 0xFA0007u);
     EXPECT_TRUE(CrashToScreenshotImage(QImage()).pixels.empty());
 }
+
+namespace {
+
+// A platform that answers as told, standing in for the screen grab of the Linux source.
+class FakeScreenSource final : public TCrashScreenSource {
+public:
+    FakeScreenSource(QString platform, bool wayland, QImage picture)
+        : m_platform(std::move(platform)), m_wayland(wayland), m_picture(std::move(picture))
+    {
+    }
+    QString platformName() const override { return m_platform; }
+    bool waylandSession() const override { return m_wayland; }
+    QImage grab(const QRect &) const override
+    {
+        ++grabs;
+        return m_picture;
+    }
+    mutable int grabs = 0;
+
+private:
+    QString m_platform;
+    bool m_wayland;
+    QImage m_picture;
+};
+
+QImage filled(QRgb colour)
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+} // namespace
+
+TEST(ScreenGrabTest, ARefusedGrabGivesNoPicture)
+{
+    struct Case {
+        const char *name;
+        const char *platform;
+        bool wayland;
+        QImage picture;
+        bool taken;
+    } cases[] = {
+        {"X11 picture", "xcb", false, filled(qRgb(10, 20, 30)), true},
+        {"X11 black screen is a picture", "xcb", false, filled(qRgb(0, 0, 0)), true},
+        {"XWayland black picture", "xcb", true, filled(qRgb(0, 0, 0)), false},
+        {"XWayland real picture", "xcb", true, filled(qRgb(0, 0, 1)), true},
+        {"native Wayland", "wayland", true, filled(qRgb(10, 20, 30)), false},
+        {"no pixels", "xcb", false, QImage(), false},
+    };
+    TCrashShowRequest r;
+    r.screenshotForegroundOnly = true;
+    r.foregroundWindow = {0, 0, 40, 30};
+    for (const Case &c : cases) {
+        const FakeScreenSource source(c.platform, c.wayland, c.picture);
+        const QImage image = CrashGrabScreen(r, source);
+        EXPECT_EQ(!image.isNull(), c.taken) << c.name;
+        if (c.platform == QString("wayland")) {
+            EXPECT_EQ(source.grabs, 0) << "Wayland is not even asked";
+        }
+    }
+}
