@@ -12,6 +12,7 @@ PACKAGES=(
     binutils elfutils poppler-utils unzip zip xvfb xauth xdotool x11-apps pngcheck
     clang libclang-rt-14-dev
     libssl-dev openssl python3-aiosmtpd dnsmasq-base
+    python3-pyftpdlib tinyproxy curl
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

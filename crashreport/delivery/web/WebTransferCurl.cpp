@@ -32,16 +32,23 @@ struct Receiving {
     std::size_t limit = 0;
 };
 
+// Fills libcurl's buffer piece by piece, telling the progress after each piece; libcurl then
+// writes the whole buffer at once, so that small pieces cost no extra packets.
 std::size_t ReadPiece(char *buffer, std::size_t size, std::size_t count, void *user)
 {
     auto *s = static_cast<Sending *>(user);
-    const std::size_t left = s->data->size() - s->offset;
-    const std::size_t n = std::min({ left, size * count, std::max<std::size_t>(s->pieceSize, 1) });
-    std::memcpy(buffer, s->data->data() + s->offset, n);
-    s->offset += n;
-    if (n > 0 && s->onSent && *s->onSent)
-        (*s->onSent)(s->offset, s->data->size());
-    return n;
+    const std::size_t room = size * count;
+    const std::size_t piece = std::max<std::size_t>(s->pieceSize, 1);
+    std::size_t filled = 0;
+    while (filled < room && s->offset < s->data->size()) {
+        const std::size_t n = std::min({ s->data->size() - s->offset, room - filled, piece });
+        std::memcpy(buffer + filled, s->data->data() + s->offset, n);
+        s->offset += n;
+        filled += n;
+        if (s->onSent && *s->onSent)
+            (*s->onSent)(s->offset, s->data->size());
+    }
+    return filled;
 }
 
 std::size_t WriteBody(char *data, std::size_t size, std::size_t count, void *user)
