@@ -307,6 +307,23 @@ TEST_P(WebTrackerTest, NoServerFailsTheLoginAndNoConnectionIsUnknown)
     EXPECT_EQ(send().trackerCode, 2); // no connection could be made
 }
 
+TEST(WebTrackerStall, AServerThatNeverAnswersEndsTheRequest)
+{
+    CrashTempFolder dir("web-stall");
+    WebServer server;
+    ASSERT_TRUE(server.start(dir.file("out"), "hostile", { "--hostile", "silent" }));
+    TWebTransferSettings settings;
+    settings.stallSeconds = 1;
+    THTTPConnectionBase connection("http://127.0.0.1:" + std::to_string(server.port()) + "/mantis/", "", settings);
+    ASSERT_TRUE(connection.connect());
+    connection.setPage("login.php", THTTPMethod::PostForm);
+    connection.addField("username", "ada");
+    EXPECT_FALSE(connection.request());
+    EXPECT_EQ(connection.lastError(), 28); // libcurl's time-out
+    EXPECT_FALSE(connection.checkResponse("login_select_proj_page.php"));
+    connection.disconnect();
+}
+
 INSTANTIATE_TEST_SUITE_P(Trackers, WebTrackerTest, ::testing::ValuesIn(Trackers),
                          [](const ::testing::TestParamInfo<Tracker> &info) { return std::string(info.param.mode); });
 

@@ -137,6 +137,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def handle_any(self):
         self.read_request()
+        if ARGS.mode == 'hostile':
+            self.mode_hostile()  # may sleep: without the lock, so that the others go on
+            return
         with LOCK:
             getattr(self, 'mode_' + ARGS.mode)()
 
@@ -180,6 +183,9 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(200, '<html><body>Nothing to see <select name= <option <<<< </body>')
         elif kind == 'loop':
             self.redirect(self.path)
+        elif kind == 'silent':
+            import time
+            time.sleep(30)
         elif kind == 'refreshloop':
             self.reply(200, '<html>again</html>', [('Refresh', '0; URL=' + self.path.rsplit('/', 1)[-1])])
 
