@@ -78,8 +78,8 @@ TCrashWebStepResult Upload(const TCrashWebStepRequest &request, TCrashProgressVi
     for (const auto &[name, value] : request.customFields)
         up.fields.push_back({ name, value });
     up.settings = CrashWebTransferSettings(options);
-    if (mode == 3)
-        up.settings.proxy = {}; // FTP goes straight to its server
+    if (mode == 3 || ProxyBypassedFor(up.address.host))
+        up.settings.proxy = {}; // FTP and local names go straight to their server
     up.onProgress = [&](int percent) { view.show(HttpSending, percent); };
     if (!up.address.valid) {
         result.warningText = CrashWebErrorText(protocol, 3 /* CURLE_URL_MALFORMAT */,

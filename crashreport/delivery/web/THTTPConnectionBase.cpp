@@ -49,7 +49,7 @@ THTTPConnectionBase::THTTPConnectionBase(const std::string &address, const std::
                                          TWebTransferSettings settings)
     : m_address(ParseWebAddress(address, "http")), m_settings(std::move(settings))
 {
-    m_useProxy = ProxyTextInUse(proxyText);
+    m_useProxy = ProxyTextInUse(proxyText) && !ProxyBypassedFor(m_address.host);
     if (m_useProxy)
         m_proxy = ParseProxyText(proxyText);
     m_pagePath = m_address.basePath;

@@ -125,6 +125,11 @@ bool ProxyTextInUse(std::string_view text)
     return !text.empty() && text.front() != ':';
 }
 
+bool ProxyBypassedFor(std::string_view host)
+{
+    return !host.empty() && host.find('.') == std::string_view::npos && host.front() != '[';
+}
+
 TWebAddress ParseProxyText(std::string_view text)
 {
     return Parse(text, "http", 8080);

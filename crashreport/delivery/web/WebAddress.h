@@ -31,6 +31,8 @@ TWebAddress ParseWebAddress(std::string_view text, std::string_view defaultSchem
 // The proxy is used only when the text is not empty and does not start with ":".
 bool ProxyTextInUse(std::string_view text);
 TWebAddress ParseProxyText(std::string_view text);
+// Local names (a host name without a dot, such as "localhost" or "tracker") bypass the proxy.
+bool ProxyBypassedFor(std::string_view host);
 
 // Port of a scheme when the address gives none.
 std::uint16_t DefaultPortOf(std::string_view scheme);

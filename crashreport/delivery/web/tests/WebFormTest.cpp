@@ -147,9 +147,12 @@ TEST(WebForm, RequestOfEachMethod)
     EXPECT_EQ(anonymous.address().port, 443);
     anonymous.setPage("x", THTTPMethod::Get);
     EXPECT_TRUE(anonymous.buildRequest("B").headers.empty());
-    THTTPConnectionBase proxied("http://t/", "bob:pw@proxy.lan");
+    THTTPConnectionBase proxied("http://t.example/", "bob:pw@proxy.lan");
     EXPECT_TRUE(proxied.useProxy());
     EXPECT_EQ(proxied.proxy().port, 8080);
+    EXPECT_FALSE(THTTPConnectionBase("http://tracker/", "proxy.lan").useProxy()); // a local name
+    EXPECT_FALSE(THTTPConnectionBase("http://localhost:8080/", "proxy.lan").useProxy());
+    EXPECT_TRUE(THTTPConnectionBase("http://127.0.0.1/", "proxy.lan").useProxy());
 }
 
 TEST(WebForm, RepetitionCountInTheTitle)
