@@ -95,7 +95,8 @@ struct TWebTransfer::Impl {
 
     void common(Receiving &receiving, curl_slist *headers)
     {
-        curl_easy_reset(curl);
+        // No curl_easy_reset() between requests: libcurl 7.88 loses its list of cookie files in
+        // it. Every option a request may change is set again here or by the request.
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(curl, CURLOPT_USERAGENT, "CrashReport");
@@ -107,13 +108,11 @@ struct TWebTransfer::Impl {
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, settings.connectTimeoutSeconds);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, settings.stallSeconds);
-        curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // the session's cookies, kept in memory
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &receiving);
         curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, WriteHeader);
         curl_easy_setopt(curl, CURLOPT_HEADERDATA, &receiving);
-        if (headers)
-            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
         if (!settings.proxy.host.empty()) {
             curl_easy_setopt(curl, CURLOPT_PROXY, settings.proxy.host.c_str());
             curl_easy_setopt(curl, CURLOPT_PROXYPORT, long(settings.proxy.port));
@@ -147,6 +146,8 @@ TWebTransfer::TWebTransfer(TWebTransferSettings settings) : m(std::make_unique<I
     GlobalInit();
     m->settings = std::move(settings);
     m->curl = curl_easy_init();
+    if (m->curl)
+        curl_easy_setopt(m->curl, CURLOPT_COOKIEFILE, ""); // the session's cookies, in memory only
 }
 
 TWebTransfer::~TWebTransfer()
@@ -180,6 +181,7 @@ TWebTransferResult TWebTransfer::perform(const TWebRequest &request)
     curl_easy_setopt(m->curl, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(m->curl, CURLOPT_PROTOCOLS_STR, "http,https");
     Sending sending { &request.body, 0, request.pieceSize, &request.onSent };
+    curl_easy_setopt(m->curl, CURLOPT_UPLOAD, 0L);
     if (request.method == "POST") {
         curl_easy_setopt(m->curl, CURLOPT_POST, 1L);
         curl_easy_setopt(m->curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
@@ -187,6 +189,8 @@ TWebTransferResult TWebTransfer::perform(const TWebRequest &request)
         curl_easy_setopt(m->curl, CURLOPT_READDATA, &sending);
     } else {
         curl_easy_setopt(m->curl, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(m->curl, CURLOPT_READFUNCTION, nullptr);
+        curl_easy_setopt(m->curl, CURLOPT_READDATA, nullptr);
     }
     const CURLcode code = curl_easy_perform(m->curl);
     m->finish(code, result);
