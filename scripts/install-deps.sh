@@ -14,6 +14,7 @@ PACKAGES=(
     libssl-dev openssl python3-aiosmtpd dnsmasq-base
     dpkg-dev desktop-file-utils patchelf mtools dosfstools libxcb1-dev libxcb-damage0-dev
     valgrind heaptrack
+    python3-pyftpdlib tinyproxy curl
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

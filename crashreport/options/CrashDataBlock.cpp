@@ -31,6 +31,17 @@ TCrashDataStream CrashDataBuildTimeStream(std::int64_t secondsSinceEpoch)
     return stream;
 }
 
+TCrashDataStream CrashDataCAFileStream(const std::string &path)
+{
+    return { CrashDataCAFileTag, std::vector<std::uint8_t>(path.begin(), path.end()) };
+}
+
+std::string CrashDataCAFile(const TCrashDataBlock &block)
+{
+    const std::vector<std::uint8_t> *stream = block.findStream(CrashDataCAFileTag);
+    return stream ? std::string(stream->begin(), stream->end()) : std::string();
+}
+
 std::int64_t CrashDataBuildTime(const TCrashDataBlock &block)
 {
     const std::vector<std::uint8_t> *stream = block.findStream(CrashDataBuildTimeTag);

@@ -50,6 +50,9 @@ inline constexpr std::uint32_t CrashDataLineTableTag = CrashDataTag("LINE");
 // little-endian signed 64-bit number (8 bytes).
 inline constexpr std::uint32_t CrashDataBuildTimeTag = CrashDataTag("TIME");
 
+// The certificate-authority file of the module's secure connections: the path's UTF-8 bytes.
+inline constexpr std::uint32_t CrashDataCAFileTag = CrashDataTag("CAFI");
+
 struct TCrashDataStream {
     std::uint32_t tag = 0;
     std::vector<std::uint8_t> data;
@@ -87,6 +90,10 @@ struct TCrashDataLookup {
 // stream or one of another length.
 TCrashDataStream CrashDataBuildTimeStream(std::int64_t secondsSinceEpoch);
 std::int64_t CrashDataBuildTime(const TCrashDataBlock &block);
+
+// The stream of a certificate-authority file, and the file named by a block ("" without one).
+TCrashDataStream CrashDataCAFileStream(const std::string &path);
+std::string CrashDataCAFile(const TCrashDataBlock &block);
 
 // Builds the canonical block (the section contents).
 std::vector<std::uint8_t> BuildCrashDataBlock(const TCrashDataBlock &block);

@@ -229,6 +229,7 @@ void TCrashModuleOptions::setDefaults()
     for (std::size_t i = 0; i < CrashTextCount; ++i)
         m_texts[i] = std::string(texts[i]);
     m_textSetName = "English";
+    m_caFile.clear();
     m_pendingChange = true;
     endUpdate();
 }
@@ -243,6 +244,7 @@ void TCrashModuleOptions::copyOptionsFrom(const TCrashModuleOptions &other)
     m_mailMessage = other.m_mailMessage;
     m_texts = other.m_texts;
     m_textSetName = other.m_textSetName;
+    m_caFile = other.m_caFile;
 }
 
 bool TCrashModuleOptions::assign(const TCrashModuleOptions *source)
@@ -267,7 +269,7 @@ bool TCrashModuleOptions::sameOptions(const TCrashModuleOptions &other) const
     CRASH_MODULE_OPTION_FIELDS(CRASH_COMPARE)
 #undef CRASH_COMPARE
     return same && m_filters == other.m_filters && m_mailMessage == other.m_mailMessage && m_texts == other.m_texts
-        && m_textSetName == other.m_textSetName;
+        && m_textSetName == other.m_textSetName && m_caFile == other.m_caFile;
 }
 
 std::vector<std::uint8_t> TCrashModuleOptions::writeToStream() const
@@ -406,7 +408,9 @@ bool TCrashModuleOptions::readFromFile(const std::string &path)
         m_error = lookup.error.empty() ? path + ": no crash data block" : lookup.error;
         return false;
     }
-    return readFromStream(lookup.block.options, lookup.block.version);
+    const bool ok = readFromStream(lookup.block.options, lookup.block.version);
+    setCAFile(CrashDataCAFile(lookup.block));
+    return ok;
 }
 
 void TCrashModuleOptions::setActive(bool value)
@@ -436,6 +440,11 @@ void TCrashModuleOptions::setFilters(TCrashExceptionsFilters filters)
 void TCrashModuleOptions::setMailMessage(std::string value)
 {
     setField(m_mailMessage, std::move(value));
+}
+
+void TCrashModuleOptions::setCAFile(std::string value)
+{
+    setField(m_caFile, std::move(value));
 }
 
 void TCrashModuleOptions::setTextSetName(std::string value)

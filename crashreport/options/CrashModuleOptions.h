@@ -165,6 +165,10 @@ public:
     void setMailMessage(std::string value);
     const std::string &textSetName() const { return m_textSetName; }
     void setTextSetName(std::string value);
+    // The certificate-authority file that HTTPS uploads, trackers and STARTTLS trust (empty: the
+    // system's). Not part of the stored form: the data block carries it as the stream "CAFI".
+    const std::string &caFile() const { return m_caFile; }
+    void setCAFile(std::string value);
 
 #define CRASH_DECLARE_ACCESSORS(kind, Name, get, set, def, since)                                             \
     const TCrashFieldType<TCrashFieldKind::kind>::type &get() const { return m_##Name; }                      \
@@ -206,6 +210,7 @@ private:
     std::string m_mailMessage;
     std::array<std::string, CrashTextCount> m_texts;
     std::string m_textSetName;
+    std::string m_caFile;
 };
 
 // Removes the line break of a text longer than one character whose only

@@ -15,6 +15,7 @@ bool TCrashModuleOptionsEx::loadFromLookup(const TCrashDataLookup &lookup)
     }
     if (!readFromStream(lookup.block.options, lookup.block.version))
         return false;
+    setCAFile(CrashDataCAFile(lookup.block));
     m_hasCrashData = true;
     m_dataVersion = lookup.block.version;
     m_leakUseMainOptions = lookup.block.leakUseMainOptions;

@@ -155,6 +155,13 @@ bool ApplyKey(TCrashOptionsFile &file, std::map<std::uint32_t, TCrashExceptionFi
 #undef CRASH_PARSE_FIELD
     if (key == "LeakUseMainOptions")
         return ParseValue(value, file.leakUseMainOptions, error);
+    if (key == "CAFile") {
+        std::string v;
+        if (!ParseValue(value, v, error))
+            return false;
+        options.setCAFile(std::move(v));
+        return true;
+    }
     if (key == "MailMessage" || key == "TextSetName") {
         std::string v;
         if (!ParseValue(value, v, error))

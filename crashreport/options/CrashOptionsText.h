@@ -13,7 +13,8 @@
 //   Filter.1.HandlerKind = 2
 //
 // Keys are the stored option names (LogActive ... ZipPassword, MailMessage,
-// TextSetName), "Text.<id>" for id 0..157, "Filter.<n>.<Active|Class|Message|
+// TextSetName), "CAFile" (the certificate-authority file of secure connections, kept in the
+// block as its own stream), "Text.<id>" for id 0..157, "Filter.<n>.<Active|Class|Message|
 // DialogOverride|HandlerKind|FilterAction|Spare>" (filters in order of n) and
 // "LeakUseMainOptions" (a byte of the block header). Numbers are decimal or
 // 0x hexadecimal. A value may be put in double quotes to keep blanks at its

@@ -171,6 +171,8 @@ int main(int argc, char **argv)
     block.leakUseMainOptions = file.leakUseMainOptions;
     block.options = file.options.writeToStream();
     block.streams = std::move(streams);
+    if (!file.options.caFile().empty() && !block.findStream(CrashDataCAFileTag))
+        block.streams.push_back(CrashDataCAFileStream(file.options.caFile()));
     if (!block.findStream(CrashDataBuildTimeTag)) {
         if (!haveBuildTime && !ParseSeconds(std::getenv("SOURCE_DATE_EPOCH"), buildTime))
             buildTime = std::int64_t(std::time(nullptr));

@@ -181,6 +181,35 @@ TEST(DataBlock, BuildTimeStreamRoundTripsAndOnlyEightBytesCount)
     }
 }
 
+TEST(DataBlock, CertificateAuthorityFileTravelsAsItsOwnStream)
+{
+    CrashTempFolder dir;
+    TCrashDataBlock withFile = SampleBlock();
+    withFile.streams.push_back(CrashDataCAFileStream("/etc/vetu/ca.pem"));
+    EXPECT_EQ(withFile.streams.back().tag, CrashDataTag("CAFI"));
+    WriteAll(dir.file("with.crdata"), BuildCrashDataBlock(withFile));
+    WriteAll(dir.file("old.crdata"), BuildCrashDataBlock(SampleBlock())); // a block of before the stream
+
+    TCrashModuleOptions options;
+    ASSERT_TRUE(options.readFromFile(dir.file("with.crdata"))) << options.errorString();
+    EXPECT_EQ(options.caFile(), "/etc/vetu/ca.pem");
+    EXPECT_EQ(options.mailSubject(), "Sample subject"); // the stored options are read as before
+    TCrashModuleOptions copy;
+    copy.assign(&options);
+    EXPECT_EQ(copy.caFile(), "/etc/vetu/ca.pem");
+    EXPECT_TRUE(copy.sameOptions(options));
+
+    TCrashModuleOptionsEx ex;
+    ASSERT_TRUE(ex.loadFromModuleFile(dir.file("with.crdata"))) << ex.errorString();
+    EXPECT_EQ(ex.caFile(), "/etc/vetu/ca.pem");
+    EXPECT_FALSE(ex.sameOptions(TCrashModuleOptionsEx()));
+    // An old block leaves the field empty, also after a block that had one.
+    ASSERT_TRUE(ex.loadFromModuleFile(dir.file("old.crdata"))) << ex.errorString();
+    EXPECT_TRUE(ex.caFile().empty());
+    ASSERT_TRUE(options.readFromFile(dir.file("old.crdata")));
+    EXPECT_TRUE(options.caFile().empty());
+}
+
 TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
 {
     CrashTempFolder dir;

@@ -22,6 +22,7 @@ TEST(EmbeddedOptions, OwnModuleCarriesTheChosenOptions)
         EXPECT_FALSE(data.found);
         EXPECT_FALSE(options.hasCrashData());
         EXPECT_TRUE(options.sameOptions(TCrashModuleOptions()));
+        EXPECT_TRUE(options.caFile().empty());
         EXPECT_EQ(options.leakFlags() & 0x01, 0);
         EXPECT_FALSE(FindCrashDataStream(CrashDataLineTableTag).has_value());
         return;
@@ -38,6 +39,9 @@ TEST(EmbeddedOptions, OwnModuleCarriesTheChosenOptions)
     EXPECT_EQ(options.text(27), "Restart application.");
     ASSERT_EQ(options.filters().count(), 1u);
     EXPECT_EQ(options.filters().item(0).className, "std::bad_alloc");
+    // The certificate-authority file travels as a stream of its own beside the stored options.
+    EXPECT_EQ(options.caFile(), "/etc/vetu/private ca.pem");
+    EXPECT_EQ(CrashDataCAFile(data.block), "/etc/vetu/private ca.pem");
     // The build tool wrote the time of the build.
     EXPECT_GT(CrashDataBuildTime(data.block), 1700000000);
     EXPECT_LE(CrashDataBuildTime(data.block), std::int64_t(std::time(nullptr)));

@@ -22,6 +22,7 @@ TEST(OptionsText, ValuesOfEveryKindAreTaken)
                        "MailSubject = \"  padded \\\"quoted\\\"  \"\n"
                        "MailMessage = Line one\\r\\nLine two\n"
                        "OutputFolder = /var/log/vetu\n"
+                       "CAFile = /etc/vetu/ca.pem\n"
                        "Text.26 = Das Programm hat ein Problem.\n"
                        "Text.157 = \n"
                        "TextSetName = Deutsch\n"
@@ -44,6 +45,7 @@ TEST(OptionsText, ValuesOfEveryKindAreTaken)
     EXPECT_EQ(o.mailSubject(), "  padded \"quoted\"  ");
     EXPECT_EQ(o.mailMessage(), "Line one\r\nLine two");
     EXPECT_EQ(o.outputFolder(), "/var/log/vetu");
+    EXPECT_EQ(o.caFile(), "/etc/vetu/ca.pem");
     EXPECT_EQ(o.text(26), "Das Programm hat ein Problem.");
     EXPECT_EQ(o.text(157), "");
     EXPECT_EQ(o.text(25), "Go to the Support Page");
