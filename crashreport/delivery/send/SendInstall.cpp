@@ -1,6 +1,8 @@
-// Installs the send flow when the program links crashreport_send (as a whole archive), before
+// Installs the send flow, with the web step of crashreport_web, when the program links crashreport_send (as a whole archive), before
 // the program's own code runs; a program that does not link it sends nothing.
 
+#include "CrashDefaultWebStep.h"
+#include "CrashWebStepInUse.h"
 #include "TCrashSendFlow.h"
 
 namespace
@@ -14,5 +16,6 @@ crashreport::TCrashSendFlow &installedFlow()
 __attribute__((constructor(102))) void installSendFlow()
 {
     crashreport::CrashSetReportSender(&installedFlow());
+    crashreport::CrashSetWebStep(&crashreport::CrashDefaultWebStep());
 }
 } // namespace

@@ -62,6 +62,7 @@ namespace
                     r.authenticate = !r.login.empty() || !r.password.empty();
                 }
                 r.port = o.mailPort();
+                r.caFile = o.caFile();
                 r.mailFrom = o.mailFrom();
                 r.recipient = recipients[i];
                 r.subject = subject;
