@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/auxv.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 extern char **environ;
 
@@ -26,19 +28,44 @@ constexpr int CompanionChannelFd = 3;
 constexpr const char *CompanionName = "crashreport-dialog";
 constexpr const char *ScreenshotName = "Screenshot.png";
 
-bool isExecutable(const std::string &path)
+// A program started as "ld-linux-x86-64.so.2 program ..." (the device drive's starter does so, a
+// FAT drive giving no execute permission) has the loader as its executable; the program is its
+// argv[0]. Only then is the loader the executable itself, with no interpreter base.
+std::string loaderPath()
 {
-    return !path.empty() && ::access(path.c_str(), X_OK) == 0;
-}
-
-std::string ownFolder()
-{
+    if (::getauxval(AT_BASE) != 0)
+        return {};
     char buffer[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0)
         return {};
-    std::string path(buffer, static_cast<std::size_t>(n));
-    return path.substr(0, path.find_last_of('/') + 1);
+    const std::string exe(buffer, static_cast<std::size_t>(n));
+    return exe.substr(exe.find_last_of('/') + 1).starts_with("ld-") ? exe : std::string();
+}
+
+// A program file that can be started: executable, or readable when the loader starts it.
+bool isStartable(const std::string &path)
+{
+    if (path.empty())
+        return false;
+    return ::access(path.c_str(), X_OK) == 0 || (!loaderPath().empty() && ::access(path.c_str(), R_OK) == 0);
+}
+
+std::string ownFolder()
+{
+    std::string path;
+    if (!loaderPath().empty()) {
+        if (char *real = ::realpath(program_invocation_name, nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    } else {
+        char buffer[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (n > 0)
+            path.assign(buffer, static_cast<std::size_t>(n));
+    }
+    return path.empty() ? std::string() : path.substr(0, path.find_last_of('/') + 1);
 }
 
 bool reap(pid_t pid, int waitMs)
@@ -74,10 +101,10 @@ std::string FindCrashDialogCompanion()
 {
     const std::string folder = ownFolder();
     for (const std::string &candidate : {folder + CompanionName, folder + "../libexec/vetu/" + CompanionName})
-        if (isExecutable(candidate))
+        if (isStartable(candidate))
             return candidate;
 #ifdef CRASHREPORT_DIALOG_BUILD_PATH
-    if (isExecutable(CRASHREPORT_DIALOG_BUILD_PATH))
+    if (isStartable(CRASHREPORT_DIALOG_BUILD_PATH))
         return CRASHREPORT_DIALOG_BUILD_PATH;
 #endif
     return {};
@@ -96,7 +123,7 @@ bool TCrashDialogPresenter::start(bool standby)
     if (m_pid > 0)
         return true;
     const std::string path = m_companion.empty() ? FindCrashDialogCompanion() : m_companion;
-    if (!isExecutable(path)) {
+    if (!isStartable(path)) {
         m_lastError = "companion not found";
         return false;
     }
@@ -116,10 +143,31 @@ bool TCrashDialogPresenter::start(bool standby)
     }
     posix_spawn_file_actions_adddup2(&actions, childFd, CompanionChannelFd);
     const std::string fdText = std::to_string(CompanionChannelFd);
-    char *argv[] = {const_cast<char *>(path.c_str()), const_cast<char *>("--channel"), const_cast<char *>(fdText.c_str()),
-                    standby ? const_cast<char *>("--standby") : nullptr, nullptr};
+    // Without execute permission (a FAT drive) the companion is started by the loader that
+    // started this program; it then finds no qt.conf beside itself and is told where the
+    // plugins of its folder are.
+    const std::string loader = ::access(path.c_str(), X_OK) == 0 ? std::string() : loaderPath();
+    std::vector<char *> argv;
+    if (!loader.empty())
+        argv.push_back(const_cast<char *>(loader.c_str()));
+    for (const char *arg : {path.c_str(), "--channel", fdText.c_str()})
+        argv.push_back(const_cast<char *>(arg));
+    if (standby)
+        argv.push_back(const_cast<char *>("--standby"));
+    argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char **e = environ; *e; ++e)
+        environment.emplace_back(*e);
+    const std::string plugins = path.substr(0, path.find_last_of('/') + 1) + "plugins";
+    if (!loader.empty() && !std::getenv("QT_PLUGIN_PATH") && ::access(plugins.c_str(), R_OK) == 0)
+        environment.push_back("QT_PLUGIN_PATH=" + plugins);
+    std::vector<char *> envp;
+    for (std::string &e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    const std::string &program = loader.empty() ? path : loader;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (rc != 0) {
