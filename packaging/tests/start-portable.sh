@@ -42,5 +42,17 @@ elif [ "$(tail -n1 <<<"$arguments")" != "$folder" ] || ! grep -qx "$folder/vetu-
     exit 1
 fi
 check_qt_mappings "$pid" "$folder"
+# The crash dialogs' companion waits beside the program from its start: it must come from the
+# folder too (started by the loader where the drive gives no execute permission) and run on the
+# folder's Qt.
+companion=""
+for _ in $(seq 1 100); do
+    companion=$(pgrep -P "$pid" -f "$folder/crashreport-dialog" | head -n1 || true)
+    [ -n "$companion" ] && break
+    sleep 0.1
+done
+[ -n "$companion" ] || { echo "no crashreport-dialog of $folder waits beside the program" >&2; cat "${TMPDIR:-/tmp}/vetu-portable-$$.log" >&2; exit 1; }
+echo "companion: $(tr '\0' ' ' <"/proc/$companion/cmdline")"
+check_qt_mappings "$companion" "$folder"
 rm -f "${TMPDIR:-/tmp}/vetu-portable-$$.log"
 echo "vetu-config from $folder runs on it with its own Qt"
