@@ -119,6 +119,8 @@ bool CrashReportCurrentException(int outputKind);
 std::string CrashLastReportText();
 std::string CrashLastExceptionMessage();
 std::string CrashLastBugId();
+// The last HTML page built for output kind 2 (empty: none yet).
+std::string CrashLastHtmlPage();
 int CrashReportCount();
 int CrashStepCode();
 std::vector<std::string> CrashRepeatList();

@@ -297,6 +297,16 @@ const TCrashInlineSite *CrashFindInlineSite(const std::vector<TCrashInlineSite> 
     return it != sites.begin() && address < (it - 1)->high ? &*(it - 1) : nullptr;
 }
 
+std::mutex &CrashDwarfMutex()
+{
+    return dwarfMutex();
+}
+
+Dwfl *CrashDwarfSessionLocked()
+{
+    return session();
+}
+
 bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out)
 {
     std::lock_guard lock(dwarfMutex());

@@ -5,8 +5,11 @@
 #include <elfutils/libdw.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
+
+struct Dwfl;
 
 namespace crashreport
 {
@@ -20,6 +23,11 @@ struct TCrashDwarfLocation {
 
 // Looks up a run-time address. Thread-safe (one lock around libdw).
 bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out);
+
+// The lock around libdw, and the session of this process's modules (nullptr when none can be
+// made); the session is only used with the lock held and lives until the next reset.
+std::mutex &CrashDwarfMutex();
+Dwfl *CrashDwarfSessionLocked();
 
 // Forgets the cached session (after modules were loaded or unloaded).
 void CrashDwarfReset();
