@@ -101,21 +101,6 @@ namespace
             static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(__builtin_return_address(0))));
     }
 
-    std::vector<std::string> readArguments()
-    {
-        std::vector<std::string> args;
-        const std::string cmdline = readSmallFile("/proc/self/cmdline", 1 << 20);
-        std::size_t start = 0;
-        while (start < cmdline.size()) {
-            std::size_t end = cmdline.find('\0', start);
-            if (end == std::string::npos)
-                end = cmdline.size();
-            args.push_back(cmdline.substr(start, end - start));
-            start = end + 1;
-        }
-        return args;
-    }
-
     // Loads the module list and the symbol sources once, at low priority, after start.
     void warmUp()
     {
@@ -141,9 +126,10 @@ void CrashLibraryInit()
         char folder[4096];
         if (getcwd(folder, sizeof folder))
             g.startFolder = folder;
-        g.arguments = readArguments();
         auto *options = new TCrashModuleOptionsEx(CrashModuleFileOf(nullptr));
-        options->loadFromLookup(OwnCrashData());
+        // The options alone: the line table in the same block is read when a report needs it.
+        options->loadFromLookup(
+            ReadCrashOptionsFromFile(CrashModuleFileOf(reinterpret_cast<const void *>(&CrashLibraryInit))));
         g.options = options;
         g.programVersion = TCrashModulesList::programVersion();
         CrashThisRaiseState(); // the main thread's raise state

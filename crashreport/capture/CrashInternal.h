@@ -41,7 +41,6 @@ struct TCrashGlobals {
     std::atomic<bool> active { false };
     std::atomic<bool> hooksOn { false };
     std::string startFolder;
-    std::vector<std::string> arguments;
     TCrashModuleOptionsEx *options = nullptr; // never freed: interposed functions may read it late
     std::string programVersion;
 

@@ -2,6 +2,7 @@
 
 #include "CrashCapture.h"
 #include "TCrashQtToolkit.h"
+#include "TCrashStartupFigures.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -12,6 +13,7 @@ TCrashQtSupport::TCrashQtSupport(QApplication &application)
     QObject::connect(&application, &QApplication::focusChanged, m_toolkit, &TCrashQtToolkit::focusChanged);
     crashreport::CrashSetToolkit(m_toolkit);
     crashreport::CrashStartWarmUp();
+    TCrashStartupFigures::installIfWanted(&application);
 }
 
 TCrashQtSupport::~TCrashQtSupport()
