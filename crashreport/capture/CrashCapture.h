@@ -139,6 +139,9 @@ bool CrashReportActive();
 // report does not pay for first-use loading. Called after start (the Qt side does it); Init itself
 // starts no thread.
 void CrashStartWarmUp();
+// Waits until the warm-up has ended, at most timeoutMs; true when it has (false also when it
+// was never started).
+bool CrashWaitWarmUp(int timeoutMs);
 // How long "CrashReport.Init" took, in nanoseconds.
 std::uint64_t CrashInitNanoseconds();
 

@@ -14,6 +14,7 @@
 #include "CrashThreadStop.h"
 
 #include "CrashDataBlock.h"
+#include "CrashDwarf.h"
 #include "CrashModulesList.h"
 #include "CrashStackList.h"
 #include "SystemInfoLinux.h"
@@ -101,7 +102,12 @@ namespace
             static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(__builtin_return_address(0))));
     }
 
-    // Loads the module list and the symbol sources once, at low priority, after start.
+    std::atomic<bool> warmUpDone { false };
+
+    // Loads, once and at low priority after start, what the first report would otherwise load:
+    // the module list with each module's symbols and debug source, and every module's debug
+    // and call-frame information. A report that comes meanwhile shares what is loaded (the
+    // lists' own locks) and never loads a part twice.
     void warmUp()
     {
         try {
@@ -110,8 +116,10 @@ namespace
             TCrashModulesList::instance().refresh();
             TCrashStackEntry entry;
             CrashResolveAddress(reinterpret_cast<std::uint64_t>(&warmUp), CrashCurrentThreadId(), entry);
+            CrashDwarfWarmUp();
         } catch (...) {
         }
+        warmUpDone = true;
     }
 } // namespace
 
@@ -162,7 +170,17 @@ void CrashStartWarmUp()
         std::thread(warmUp).detach();
     } catch (...) {
         // no warm-up: the first report loads what it needs
+        warmUpDone = true;
     }
+}
+
+bool CrashWaitWarmUp(int timeoutMs)
+{
+    for (int waited = 0; !warmUpDone.load() && waited < timeoutMs; waited += 5) {
+        timespec step { 0, 5000000 };
+        nanosleep(&step, nullptr);
+    }
+    return warmUpDone.load();
 }
 
 std::uint64_t CrashInitNanoseconds()

@@ -29,6 +29,12 @@ bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out);
 std::mutex &CrashDwarfMutex();
 Dwfl *CrashDwarfSessionLocked();
 
+// Reads, ahead of any report, what the look-ups and the unwinding of CrashUnwind.cpp need
+// from every module of the session: the debug information (decompressed), the call-frame
+// information. Takes the lock for one module at a time; a look-up
+// meanwhile waits for the module being read and never reads it a second time.
+void CrashDwarfWarmUp();
+
 // Forgets the cached session (after modules were loaded or unloaded).
 void CrashDwarfReset();
 
