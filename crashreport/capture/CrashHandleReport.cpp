@@ -308,6 +308,7 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
     try {
         // 1. Time, the registry's snapshot, changed modules.
         step(101, "Snapshot");
+        CrashWarmUpGiveWay();
         const std::time_t now = std::time(nullptr);
         const std::vector<TCrashThreadRecord> threads = CrashThreads().snapshot();
         TCrashModulesList &modules = TCrashModulesList::instance();

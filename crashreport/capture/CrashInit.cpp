@@ -103,6 +103,8 @@ namespace
     }
 
     std::atomic<bool> warmUpDone { false };
+    std::atomic<bool> warmUpYield { false }; // a report runs: load nothing more
+    std::atomic<pid_t> warmUpThread { 0 };
 
     // Loads, once and at low priority after start, what the first report would otherwise load:
     // the module list with each module's symbols and debug source, and every module's debug
@@ -112,16 +114,29 @@ namespace
     {
         try {
             CrashThreads().markInternal(CrashCurrentThreadId());
-            setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
+            warmUpThread = static_cast<pid_t>(syscall(SYS_gettid));
+            if (!warmUpYield.load())
+                setpriority(PRIO_PROCESS, static_cast<id_t>(warmUpThread.load()), 19);
             TCrashModulesList::instance().refresh();
             TCrashStackEntry entry;
             CrashResolveAddress(reinterpret_cast<std::uint64_t>(&warmUp), CrashCurrentThreadId(), entry);
-            CrashDwarfWarmUp();
+            CrashDwarfWarmUp(&warmUpYield);
         } catch (...) {
         }
         warmUpDone = true;
     }
 } // namespace
+
+void CrashWarmUpGiveWay()
+{
+    if (warmUpDone.load())
+        return;
+    warmUpYield = true;
+    // What the warm-up is loading now, a report may wait for: at its low priority on a busy
+    // machine that could take long. Back to normal priority where the system allows it.
+    if (const pid_t thread = warmUpThread.load())
+        setpriority(PRIO_PROCESS, static_cast<id_t>(thread), 0);
+}
 
 void CrashLibraryInit()
 {

@@ -81,6 +81,10 @@ void CrashInstallStopHandler();
 void CrashPrepareMinimalReport(); // the module table and log name the minimal report uses
 void CrashResolveRealFunctions();
 
+// Called when a report starts: the warm-up loads nothing more, and what it is loading now
+// it loads at normal priority where the system allows it (a report may wait for it).
+void CrashWarmUpGiveWay();
+
 // The report body on the worker thread, with the events handed to the faulting thread.
 bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &controls);
 

@@ -328,7 +328,7 @@ namespace
     }
 } // namespace
 
-void CrashDwarfWarmUp()
+void CrashDwarfWarmUp(const std::atomic<bool> *stop)
 {
     try {
         std::vector<Dwfl_Module *> modules;
@@ -342,6 +342,8 @@ void CrashDwarfWarmUp()
         }
         // One module at a time, so that a report waits at most for the module being read.
         for (Dwfl_Module *mod : modules) {
+            if (stop && stop->load())
+                return;
             std::lock_guard lock(dwarfMutex());
             if (g_dwfl != d)
                 return; // the session was reset meanwhile: its modules are gone

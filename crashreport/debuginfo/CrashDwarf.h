@@ -4,6 +4,7 @@
 
 #include <elfutils/libdw.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -32,8 +33,9 @@ Dwfl *CrashDwarfSessionLocked();
 // Reads, ahead of any report, what the look-ups and the unwinding of CrashUnwind.cpp need
 // from every module of the session: the debug information (decompressed), the call-frame
 // information. Takes the lock for one module at a time; a look-up
-// meanwhile waits for the module being read and never reads it a second time.
-void CrashDwarfWarmUp();
+// meanwhile waits for the module being read and never reads it a second time. Ends early,
+// before the next module, when *stop is set.
+void CrashDwarfWarmUp(const std::atomic<bool> *stop = nullptr);
 
 // Forgets the cached session (after modules were loaded or unloaded).
 void CrashDwarfReset();

@@ -68,9 +68,11 @@ int printedNumber(const std::string &out, const std::string &key)
 class CaptureProbe : public ::testing::Test
 {
 protected:
-    ProbeRun run(const std::string &scenario, const char *program = CAPTURE_PROBE)
+    // The time-out only tells a hang: generous, since a loaded machine or the sanitizers make
+    // the 80 reports of the eight-thread case take a while.
+    ProbeRun run(const std::string &scenario, const char *program = CAPTURE_PROBE, int timeoutSeconds = 120)
     {
-        ProbeRun r = runProbe(program, scenario, folder.path());
+        ProbeRun r = runProbe(program, scenario, folder.path(), timeoutSeconds);
         EXPECT_FALSE(r.timedOut) << scenario << " hung";
         return r;
     }

@@ -424,10 +424,22 @@ int main(int argc, char **argv)
         QWidget window;
         window.resize(100, 100);
         window.show();
-        if (scenario == "freeze-blocked")
+        if (scenario == "freeze-blocked") {
             QTimer::singleShot(300, &window, [] { blockedFunction(); });
-        QTimer::singleShot(
-            scenario == "freeze-blocked" ? 2500 : 3000, qApp, [] { QCoreApplication::quit(); });
+            // Ends 1.5 s after the first report has been counted (a second one would come
+            // within that time), or after 20 s: a slow machine may take long over the report.
+            auto *poll = new QTimer(&window);
+            QObject::connect(poll, &QTimer::timeout, qApp, [poll] {
+                if (notified.load() > 0) {
+                    poll->stop();
+                    QTimer::singleShot(1500, qApp, [] { QCoreApplication::quit(); });
+                }
+            });
+            poll->start(50);
+            QTimer::singleShot(20000, qApp, [] { QCoreApplication::quit(); });
+        } else {
+            QTimer::singleShot(3000, qApp, [] { QCoreApplication::quit(); });
+        }
         const int rc = app.exec();
         say("NOTIFIED " + std::to_string(notified.load()));
         return rc;
