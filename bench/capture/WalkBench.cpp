@@ -2,8 +2,12 @@
 // frames each), the first time in a fresh process, against `eu-stack -p` of the same process,
 // and the time of a whole report (modules, processes, log save) with DialogStyle 0.
 //
-//   capture_walk_bench            runs the measurement in fresh child processes and prints it
-//   capture_walk_bench --child    one measurement (used by the parent)
+// The first walk is measured twice, each in its own fresh process: after the library's
+// warm-up has ended (as in a program that has been running a moment: the Qt side starts the
+// warm-up with the application), and cold, with no warm-up at all.
+//
+//   capture_walk_bench [runs]             runs the measurements in fresh child processes
+//   capture_walk_bench --child warm|cold  one measurement (used by the parent)
 
 #include "CrashCapture.h"
 #include "CrashModuleOptionsEx.h"
@@ -54,8 +58,13 @@ double msSince(Clock::time_point t)
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
 }
 
-int child()
+int child(bool warmUp)
 {
+    if (warmUp) {
+        CrashStartWarmUp();
+        if (!CrashWaitWarmUp(60000))
+            return 1;
+    }
     std::vector<std::thread> threads;
     for (int i = 0; i < 9; ++i)
         threads.emplace_back([] { descend(30); });
@@ -130,44 +139,53 @@ int child()
 
 int main(int argc, char **argv)
 {
-    if (argc > 1 && std::string(argv[1]) == "--child")
-        return child();
+    if (argc > 2 && std::string(argv[1]) == "--child")
+        return child(std::string(argv[2]) == "warm");
     const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
-    std::vector<double> ours, theirs, ratio, report, warm;
+    struct Series {
+        std::vector<double> ours, theirs, ratio, report, again;
+    } warmed, cold;
     std::size_t frames = 0;
     for (int i = 0; i < runs; ++i) {
-        const std::string command = std::string("\"") + argv[0] + "\" --child";
-        FILE *p = popen(command.c_str(), "r");
-        if (!p)
-            return 1;
-        double o = 0, t = 0, r = 0, w = 0;
-        std::size_t f = 0;
-        if (std::fscanf(p, "%lf %lf %lf %zu %lf", &o, &t, &r, &f, &w) == 5) {
-            warm.push_back(w);
-            ours.push_back(o);
-            report.push_back(r);
-            frames = f;
-            if (t > 0) {
-                theirs.push_back(t);
-                ratio.push_back(o / t);
+        for (Series *series : { &warmed, &cold }) {
+            const std::string command
+                = std::string("\"") + argv[0] + "\" --child " + (series == &warmed ? "warm" : "cold");
+            FILE *p = popen(command.c_str(), "r");
+            if (!p)
+                return 1;
+            double o = 0, t = 0, r = 0, w = 0;
+            std::size_t f = 0;
+            if (std::fscanf(p, "%lf %lf %lf %zu %lf", &o, &t, &r, &f, &w) == 5) {
+                series->again.push_back(w);
+                series->ours.push_back(o);
+                series->report.push_back(r);
+                frames = f;
+                if (t > 0) {
+                    series->theirs.push_back(t);
+                    series->ratio.push_back(o / t);
+                }
             }
+            pclose(p);
         }
-        pclose(p);
     }
     auto show = [](const char *name, std::vector<double> v, const char *unit) {
         if (v.empty()) {
-            std::printf("%-34s n/a\n", name);
+            std::printf("  %-40s n/a\n", name);
             return;
         }
         std::sort(v.begin(), v.end());
-        std::printf("%-34s median %8.3f %s  min %8.3f  max %8.3f  (n=%zu)\n", name, v[v.size() / 2], unit,
+        std::printf("  %-40s median %8.3f %s  min %8.3f  max %8.3f  (n=%zu)\n", name, v[v.size() / 2], unit,
             v.front(), v.back(), v.size());
     };
     std::printf("10 threads, %zu frames found\n", frames);
-    show("stop+copy+walk+resolve (ours)", ours, "ms");
-    show("the same again in that process", warm, "ms");
-    show("eu-stack -p", theirs, "ms");
-    show("ratio ours / eu-stack (target 1.0)", ratio, "x ");
-    show("whole report, DialogStyle 0", report, "ms");
+    for (const Series *series : { &warmed, &cold }) {
+        std::printf(series == &warmed ? "First walk after the warm-up has ended:\n"
+                                      : "First walk with no warm-up (everything loaded on first use):\n");
+        show("stop+copy+walk+resolve (ours)", series->ours, "ms");
+        show("the same again in that process", series->again, "ms");
+        show("eu-stack -p", series->theirs, "ms");
+        show("ratio ours / eu-stack (target 1.0)", series->ratio, "x ");
+        show("whole report, DialogStyle 0", series->report, "ms");
+    }
     return 0;
 }

@@ -120,6 +120,8 @@ bool CrashReportCurrentException(int outputKind);
 std::string CrashLastReportText();
 std::string CrashLastExceptionMessage();
 std::string CrashLastBugId();
+// The last HTML page built for output kind 2 (empty: none yet).
+std::string CrashLastHtmlPage();
 int CrashReportCount();
 int CrashStepCode();
 std::vector<std::string> CrashRepeatList();
@@ -138,6 +140,9 @@ bool CrashReportActive();
 // report does not pay for first-use loading. Called after start (the Qt side does it); Init itself
 // starts no thread.
 void CrashStartWarmUp();
+// Waits until the warm-up has ended, at most timeoutMs; true when it has (false also when it
+// was never started).
+bool CrashWaitWarmUp(int timeoutMs);
 // How long "CrashReport.Init" took, in nanoseconds.
 std::uint64_t CrashInitNanoseconds();
 

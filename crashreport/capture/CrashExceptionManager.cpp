@@ -256,6 +256,11 @@ std::string CrashLastBugId()
     std::lock_guard lock(CrashGlobals().stateLock);
     return CrashGlobals().lastBugId;
 }
+std::string CrashLastHtmlPage()
+{
+    std::lock_guard lock(CrashGlobals().stateLock);
+    return CrashGlobals().lastHtmlPage;
+}
 int CrashReportCount()
 {
     return CrashGlobals().reportCount.load();

@@ -16,6 +16,7 @@
 #include "CrashShowStep.h"
 #include "CrashThreadRegistry.h"
 #include "CrashThreadStop.h"
+#include "CrashUnwind.h"
 
 #include "CrashModulesList.h"
 #include "CrashProcessesList.h"
@@ -150,6 +151,18 @@ namespace
         return libraryThread ? (stackFlags & 0x04) != 0 : (stackFlags & 0x08) != 0;
     }
 
+    // The one row of a thread that blocks the stop signal or did not answer in time: its group
+    // says so instead of showing nothing. Of the kind that is always printed.
+    TCrashStackEntry notStoppedEntry(std::uint64_t threadId)
+    {
+        TCrashStackEntry entry;
+        entry.kind = StackKindLine;
+        entry.threadId = threadId;
+        entry.groupKind = 1;
+        entry.procedureName = "not stopped";
+        return entry;
+    }
+
     // Copies every selected thread (stopped one at a time), then walks the copies.
     void walkOtherThreads(TCrashStackList &list, const std::vector<TCrashThreadRecord> &threads,
         std::uint64_t faultingThread, std::uint8_t stackFlags)
@@ -177,6 +190,8 @@ namespace
                 if (first.kind != StackKindHidden)
                     list.add(std::move(first));
                 CrashWalkStackCopy(list, 0, c.stack.data(), c.stackBytes, params);
+            } else if (!c.stopped && !c.gone) {
+                list.add(notStoppedEntry(r.threadId));
             }
             if (r.creatorStack && !r.creatorStack->empty()) {
                 params.groupKind = 0;
@@ -296,6 +311,7 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
     try {
         // 1. Time, the registry's snapshot, changed modules.
         step(101, "Snapshot");
+        CrashWarmUpGiveWay();
         const std::time_t now = std::time(nullptr);
         const std::vector<TCrashThreadRecord> threads = CrashThreads().snapshot();
         TCrashModulesList &modules = TCrashModulesList::instance();
@@ -334,7 +350,16 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
             if (app.description.empty() && exceptModule && exceptModule->isMainProgram)
                 app.description = exceptModule->description;
             const std::string exceptModuleName = exceptModule ? exceptModule->baseName() : std::string();
-            const std::string bugId = CrashBugId(moduleItem(app), exceptModuleName, request.className, stack);
+            // The BugID takes only the frames the stack really holds: stale return addresses
+            // that the scan also finds differ between runs of the same fault.
+            TCrashStackList sure;
+            const TCrashStackList *bugStack = &stack;
+            if (!request.stack && request.context.valid && request.stackCopy
+                && CrashWalkSureFrames(
+                       sure, request.address, request.context, request.stackCopy, request.stackCopyBytes, params)
+                    > 0)
+                bugStack = &sure;
+            const std::string bugId = CrashBugId(moduleItem(app), exceptModuleName, request.className, *bugStack);
 
             // 5. The creator's copy of the faulting thread, then the other threads.
             step(2, "Threads");
@@ -522,7 +547,6 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                         std::lock_guard lock(g.stateLock);
                         send.attachedFiles = g.attachedFiles;
                         send.repeatList = g.repeatList;
-                        // TODO(merge): send.lastHtmlPage = CrashLastHtmlPage();
                         send.lastHtmlPage = g.lastHtmlPage;
                     }
                     const TCrashSendOutcome sent = sender->send(options, send);

@@ -14,6 +14,7 @@
 #include "CrashThreadStop.h"
 
 #include "CrashDataBlock.h"
+#include "CrashDwarf.h"
 #include "CrashModulesList.h"
 #include "CrashStackList.h"
 #include "SystemInfoLinux.h"
@@ -101,34 +102,41 @@ namespace
             static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(__builtin_return_address(0))));
     }
 
-    std::vector<std::string> readArguments()
-    {
-        std::vector<std::string> args;
-        const std::string cmdline = readSmallFile("/proc/self/cmdline", 1 << 20);
-        std::size_t start = 0;
-        while (start < cmdline.size()) {
-            std::size_t end = cmdline.find('\0', start);
-            if (end == std::string::npos)
-                end = cmdline.size();
-            args.push_back(cmdline.substr(start, end - start));
-            start = end + 1;
-        }
-        return args;
-    }
+    std::atomic<bool> warmUpDone { false };
+    std::atomic<bool> warmUpYield { false }; // a report runs: load nothing more
+    std::atomic<pid_t> warmUpThread { 0 };
 
-    // Loads the module list and the symbol sources once, at low priority, after start.
+    // Loads, once and at low priority after start, what the first report would otherwise load:
+    // the module list with each module's symbols and debug source, and every module's debug
+    // and call-frame information. A report that comes meanwhile shares what is loaded (the
+    // lists' own locks) and never loads a part twice.
     void warmUp()
     {
         try {
             CrashThreads().markInternal(CrashCurrentThreadId());
-            setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
+            warmUpThread = static_cast<pid_t>(syscall(SYS_gettid));
+            if (!warmUpYield.load())
+                setpriority(PRIO_PROCESS, static_cast<id_t>(warmUpThread.load()), 19);
             TCrashModulesList::instance().refresh();
             TCrashStackEntry entry;
             CrashResolveAddress(reinterpret_cast<std::uint64_t>(&warmUp), CrashCurrentThreadId(), entry);
+            CrashDwarfWarmUp(&warmUpYield);
         } catch (...) {
         }
+        warmUpDone = true;
     }
 } // namespace
+
+void CrashWarmUpGiveWay()
+{
+    if (warmUpDone.load())
+        return;
+    warmUpYield = true;
+    // What the warm-up is loading now, a report may wait for: at its low priority on a busy
+    // machine that could take long. Back to normal priority where the system allows it.
+    if (const pid_t thread = warmUpThread.load())
+        setpriority(PRIO_PROCESS, static_cast<id_t>(thread), 0);
+}
 
 void CrashLibraryInit()
 {
@@ -141,9 +149,10 @@ void CrashLibraryInit()
         char folder[4096];
         if (getcwd(folder, sizeof folder))
             g.startFolder = folder;
-        g.arguments = readArguments();
         auto *options = new TCrashModuleOptionsEx(CrashModuleFileOf(nullptr));
-        options->loadFromLookup(OwnCrashData());
+        // The options alone: the line table in the same block is read when a report needs it.
+        options->loadFromLookup(
+            ReadCrashOptionsFromFile(CrashModuleFileOf(reinterpret_cast<const void *>(&CrashLibraryInit))));
         g.options = options;
         g.programVersion = TCrashModulesList::programVersion();
         CrashThisRaiseState(); // the main thread's raise state
@@ -176,7 +185,17 @@ void CrashStartWarmUp()
         std::thread(warmUp).detach();
     } catch (...) {
         // no warm-up: the first report loads what it needs
+        warmUpDone = true;
     }
+}
+
+bool CrashWaitWarmUp(int timeoutMs)
+{
+    for (int waited = 0; !warmUpDone.load() && waited < timeoutMs; waited += 5) {
+        timespec step { 0, 5000000 };
+        nanosleep(&step, nullptr);
+    }
+    return warmUpDone.load();
 }
 
 std::uint64_t CrashInitNanoseconds()

@@ -41,7 +41,6 @@ struct TCrashGlobals {
     std::atomic<bool> active { false };
     std::atomic<bool> hooksOn { false };
     std::string startFolder;
-    std::vector<std::string> arguments;
     TCrashModuleOptionsEx *options = nullptr; // never freed: interposed functions may read it late
     std::string programVersion;
 
@@ -81,6 +80,10 @@ void CrashRemoveFaultHandlers();
 void CrashInstallStopHandler();
 void CrashPrepareMinimalReport(); // the module table and log name the minimal report uses
 void CrashResolveRealFunctions();
+
+// Called when a report starts: the warm-up loads nothing more, and what it is loading now
+// it loads at normal priority where the system allows it (a report may wait for it).
+void CrashWarmUpGiveWay();
 
 // The report body on the worker thread, with the events handed to the faulting thread.
 bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &controls);

@@ -81,6 +81,7 @@ bool CrashCopyThread(std::uint64_t threadId, TCrashThreadCopy &copy, int timeout
     std::lock_guard lock(requestLock);
     copy.threadId = threadId;
     copy.stopped = false;
+    copy.gone = false;
     copy.stackBytes = 0;
     if (threadId == 0 || threadId == CrashCurrentThreadId())
         return false;
@@ -91,6 +92,7 @@ bool CrashCopyThread(std::uint64_t threadId, TCrashThreadCopy &copy, int timeout
     slot.target.store(static_cast<pid_t>(threadId), std::memory_order_release);
     slot.state.store(Requested, std::memory_order_release);
     if (syscall(SYS_tgkill, getpid(), static_cast<pid_t>(threadId), CrashStopSignal()) != 0) {
+        copy.gone = errno == ESRCH;
         slot.state.store(Idle);
         slot.target.store(0);
         return false;

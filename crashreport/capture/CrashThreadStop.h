@@ -19,6 +19,7 @@ namespace crashreport
 struct TCrashThreadCopy {
     std::uint64_t threadId = 0;
     bool stopped = false; // false: the thread did not answer (or ended)
+    bool gone = false; // the thread no longer exists
     TCrashCpuContext context;
     std::vector<std::uint64_t> stack; // from the stack pointer upwards; sized before the stop
     std::size_t stackBytes = 0; // bytes copied

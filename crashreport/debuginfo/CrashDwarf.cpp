@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
-#include <unordered_map>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace crashreport
@@ -68,9 +69,13 @@ namespace
         std::vector<TCrashInlineSite> sites; // sorted by low, run-time addresses
     };
 
-    std::unordered_map<Dwfl_Module *, ProcedureIndex> &indexes()
+    // One index per compilation unit, made when an address in that unit is first looked up:
+    // indexing a whole module's units at once (all of libc's, when its debug file is installed)
+    // made the first call stack of a process take a second.
+    using IndexKey = std::pair<Dwfl_Module *, Dwarf_Off>;
+    std::map<IndexKey, ProcedureIndex> &indexes()
     {
-        static auto *map = new std::unordered_map<Dwfl_Module *, ProcedureIndex>;
+        static auto *map = new std::map<IndexKey, ProcedureIndex>;
         return *map;
     }
 
@@ -116,30 +121,31 @@ namespace
         return DWARF_CB_OK;
     }
 
-    const ProcedureIndex &indexOf(Dwfl_Module *mod)
+    // The index of the unit that holds the address, or nullptr when no unit does.
+    const ProcedureIndex *indexOf(Dwfl_Module *mod, std::uint64_t address)
     {
-        auto it = indexes().find(mod);
-        if (it != indexes().end())
-            return it->second;
-        ProcedureIndex &index = indexes()[mod];
         Dwarf_Addr bias = 0;
-        std::vector<TCrashInlineSite> sites;
-        for (Dwarf_Die *cu = nullptr; (cu = dwfl_module_nextcu(mod, cu, &bias)) != nullptr;) {
-            IndexBuild b { &index, bias };
-            dwarf_getfuncs(cu, indexProcedure, &b, 0);
-            sites.clear();
-            CrashCollectInlineSites(cu, sites);
-            for (TCrashInlineSite &site : sites) {
-                site.low += bias;
-                site.high += bias;
-                index.sites.push_back(std::move(site));
-            }
+        Dwarf_Die *found = dwfl_module_addrdie(mod, address, &bias);
+        if (!found)
+            return nullptr;
+        Dwarf_Die cu = *found;
+        const IndexKey key { mod, dwarf_dieoffset(&cu) };
+        auto it = indexes().find(key);
+        if (it != indexes().end())
+            return &it->second;
+        ProcedureIndex &index = indexes()[key];
+        IndexBuild b { &index, bias };
+        dwarf_getfuncs(&cu, indexProcedure, &b, 0);
+        CrashCollectInlineSites(&cu, index.sites);
+        for (TCrashInlineSite &site : index.sites) {
+            site.low += bias;
+            site.high += bias;
         }
         std::sort(index.ranges.begin(), index.ranges.end(),
             [](const auto &a, const auto &b) { return a.lo != b.lo ? a.lo < b.lo : a.hi > b.hi; });
         std::sort(index.sites.begin(), index.sites.end(),
             [](const TCrashInlineSite &a, const TCrashInlineSite &b) { return a.low < b.low; });
-        return index;
+        return &index;
     }
 
     // The innermost indexed procedure whose range holds the address, or nullptr.
@@ -189,7 +195,7 @@ namespace
             return lookupLocked(address, out, false);
         }
         bool found = false;
-        const ProcedureIndex &index = indexOf(mod);
+        const ProcedureIndex *index = indexOf(mod, address);
         if (Dwfl_Line *line = dwfl_module_getsrc(mod, address)) {
             int lineNo = 0;
             if (const char *file = dwfl_lineinfo(line, nullptr, &lineNo, nullptr, nullptr, nullptr)) {
@@ -199,11 +205,11 @@ namespace
             }
         }
         // Inlined code: the line of the call in the procedure's own source.
-        if (const TCrashInlineSite *site = found ? CrashFindInlineSite(index.sites, address) : nullptr) {
+        if (const TCrashInlineSite *site = found && index ? CrashFindInlineSite(index->sites, address) : nullptr) {
             out.sourceFile = site->callFile;
             out.line = site->callLine;
         }
-        if (const ProcedureIndex::Procedure *p = findProcedure(index, address)) {
+        if (const ProcedureIndex::Procedure *p = index ? findProcedure(*index, address) : nullptr) {
             out.procedureName = CrashDemangle(p->name.c_str());
             out.procedureLine = p->declLine;
             return true;
@@ -297,10 +303,56 @@ const TCrashInlineSite *CrashFindInlineSite(const std::vector<TCrashInlineSite> 
     return it != sites.begin() && address < (it - 1)->high ? &*(it - 1) : nullptr;
 }
 
+std::mutex &CrashDwarfMutex()
+{
+    return dwarfMutex();
+}
+
+Dwfl *CrashDwarfSessionLocked()
+{
+    return session();
+}
+
 bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out)
 {
     std::lock_guard lock(dwarfMutex());
     return lookupLocked(address, out, true);
+}
+
+namespace
+{
+    int collectModule(Dwfl_Module *mod, void **, const char *, Dwarf_Addr, void *arg)
+    {
+        static_cast<std::vector<Dwfl_Module *> *>(arg)->push_back(mod);
+        return DWARF_CB_OK;
+    }
+} // namespace
+
+void CrashDwarfWarmUp(const std::atomic<bool> *stop)
+{
+    try {
+        std::vector<Dwfl_Module *> modules;
+        Dwfl *d = nullptr;
+        {
+            std::lock_guard lock(dwarfMutex());
+            d = session();
+            if (!d)
+                return;
+            dwfl_getmodules(d, collectModule, &modules, 0);
+        }
+        // One module at a time, so that a report waits at most for the module being read.
+        for (Dwfl_Module *mod : modules) {
+            if (stop && stop->load())
+                return;
+            std::lock_guard lock(dwarfMutex());
+            if (g_dwfl != d)
+                return; // the session was reset meanwhile: its modules are gone
+            Dwarf_Addr bias = 0;
+            dwfl_module_getdwarf(mod, &bias);
+            dwfl_module_eh_cfi(mod, &bias);
+        }
+    } catch (...) {
+    }
 }
 
 void CrashDwarfReset()

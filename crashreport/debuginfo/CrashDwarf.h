@@ -4,9 +4,13 @@
 
 #include <elfutils/libdw.h>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
+
+struct Dwfl;
 
 namespace crashreport
 {
@@ -20,6 +24,18 @@ struct TCrashDwarfLocation {
 
 // Looks up a run-time address. Thread-safe (one lock around libdw).
 bool CrashDwarfLookup(std::uint64_t address, TCrashDwarfLocation &out);
+
+// The lock around libdw, and the session of this process's modules (nullptr when none can be
+// made); the session is only used with the lock held and lives until the next reset.
+std::mutex &CrashDwarfMutex();
+Dwfl *CrashDwarfSessionLocked();
+
+// Reads, ahead of any report, what the look-ups and the unwinding of CrashUnwind.cpp need
+// from every module of the session: the debug information (decompressed), the call-frame
+// information. Takes the lock for one module at a time; a look-up
+// meanwhile waits for the module being read and never reads it a second time. Ends early,
+// before the next module, when *stop is set.
+void CrashDwarfWarmUp(const std::atomic<bool> *stop = nullptr);
 
 // Forgets the cached session (after modules were loaded or unloaded).
 void CrashDwarfReset();

@@ -377,15 +377,62 @@ TCrashDataLookup ReadCrashDataFromFile(const std::string &path)
     return result;
 }
 
+TCrashDataLookup ReadCrashOptionsFromFile(const std::string &path)
+{
+    try {
+        File file(path);
+        std::uint64_t offset = 0, size = 0;
+        std::string error;
+        if (!file.isOpen() || FindSection(file, offset, size, error) != SectionSearch::Found)
+            return ReadCrashDataFromFile(path);
+        // The header and the options' length, then the options alone. Anything unusual is left
+        // to the whole reader, which says what is wrong.
+        std::vector<std::uint8_t> head;
+        if (size < CrashDataHeaderSize + 4u || !file.read(offset, CrashDataHeaderSize, head))
+            return ReadCrashDataFromFile(path);
+        const std::uint64_t headerSize = LoadLE(head.data() + 6, 2);
+        const std::uint64_t bodySize = LoadLE(head.data() + 8, 4);
+        std::vector<std::uint8_t> length;
+        if (headerSize < CrashDataHeaderSize || headerSize > size - 4 || bodySize > size - headerSize
+            || bodySize < 4 || !file.read(offset + headerSize, 4, length))
+            return ReadCrashDataFromFile(path);
+        const std::uint64_t optionsSize = LoadLE(length.data(), 4);
+        std::vector<std::uint8_t> bytes;
+        if (optionsSize > bodySize - 4 || !file.read(offset, headerSize + 4 + optionsSize, bytes))
+            return ReadCrashDataFromFile(path);
+        const std::uint32_t shortBody = std::uint32_t(4 + optionsSize);
+        for (int i = 0; i < 4; ++i)
+            bytes[8 + i] = std::uint8_t(shortBody >> (8 * i));
+        TCrashDataLookup result;
+        result.placement = TCrashDataPlacement::Section;
+        if (!ParseCrashDataBlock(bytes.data(), bytes.size(), result.block, error)) {
+            result.block = TCrashDataBlock();
+            result.error = path + ": " + error;
+            return result;
+        }
+        result.found = true;
+        return result;
+    } catch (const std::exception &e) {
+        TCrashDataLookup result;
+        result.error = path + ": " + e.what();
+        return result;
+    }
+}
+
 namespace {
 
 std::string OwnExecutable()
 {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n <= 0 || std::size_t(n) >= buffer.size())
-        return {};
-    return std::string(buffer.data(), std::size_t(n));
+    // Read once: the link does not change while the program runs. Never destroyed, so that
+    // a report during the program's exit still finds it.
+    static const std::string *own = [] {
+        std::vector<char> buffer(4096);
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n <= 0 || std::size_t(n) >= buffer.size())
+            return new std::string();
+        return new std::string(buffer.data(), std::size_t(n));
+    }();
+    return *own;
 }
 
 struct ModuleSearch {

@@ -108,6 +108,11 @@ bool ParseCrashDataBlock(const std::uint8_t *data, std::size_t size, TCrashDataB
 // as a bare block.
 TCrashDataLookup ReadCrashDataFromFile(const std::string &path);
 
+// The same block without its streams: the header and the options only, so that reading the
+// options does not read the line table. Placements other than the section, and damaged
+// blocks, are read by ReadCrashDataFromFile.
+TCrashDataLookup ReadCrashOptionsFromFile(const std::string &path);
+
 // The file of the module that holds the address (the running program for
 // nullptr); empty when it cannot be told.
 std::string CrashModuleFileOf(const void *address);

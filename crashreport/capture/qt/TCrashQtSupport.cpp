@@ -3,6 +3,7 @@
 #include "CrashCapture.h"
 #include "TCrashDialogPresenter.h"
 #include "TCrashQtToolkit.h"
+#include "TCrashStartupFigures.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -20,6 +21,7 @@ TCrashQtSupport::TCrashQtSupport(QApplication &application)
     if (m_toolkit->canShowWindows())
         m_presenter->prepareAhead();
     crashreport::CrashStartWarmUp();
+    TCrashStartupFigures::installIfWanted(&application);
 }
 
 TCrashQtSupport::~TCrashQtSupport()

@@ -4,10 +4,20 @@
 #include "CrashBugId.h"
 #include "CrashCallReport.h"
 #include "CrashMinimalReport.h"
+#include "CrashThreadRegistry.h"
+#include "CrashThreadStop.h"
 #include "TLogFile.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 using namespace crashreport;
@@ -105,4 +115,86 @@ TEST(CaptureMinimalReport, FixedTextCutsAtItsEnd)
     n.add(" ");
     n.addDecimal(18446744073709551615ull);
     EXPECT_EQ(std::string(n.data(), n.length()), "0 18446744073709551615");
+}
+
+// A thread waiting in read() on a pipe while another thread asks to stop it: it either answers
+// the stop signal and goes on reading (the handler restarts the call), or, when it blocks the
+// signal, is given up after the time-out.
+class CaptureThreadStop : public ::testing::Test
+{
+protected:
+    struct Outcome {
+        bool copied = false;
+        TCrashThreadCopy copy;
+        std::chrono::milliseconds waited {};
+        ssize_t readResult = 0;
+        int readErrno = 0;
+    };
+
+    static Outcome stopWhileReading(bool blockSignal)
+    {
+        CrashInstallStopHandler();
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        std::atomic<long> tid { 0 };
+        Outcome o;
+        std::thread reader([&] {
+            CrashReadThreadStack(CrashThisThreadStack());
+            if (blockSignal) {
+                sigset_t set;
+                sigemptyset(&set);
+                sigaddset(&set, CrashStopSignal());
+                pthread_sigmask(SIG_BLOCK, &set, nullptr);
+            }
+            tid = syscall(SYS_gettid);
+            char byte = 0;
+            o.readResult = read(fds[0], &byte, 1);
+            o.readErrno = errno;
+        });
+        while (tid == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // inside read() by now
+        o.copy.stack.resize(25600);
+        const auto start = std::chrono::steady_clock::now();
+        o.copied = CrashCopyThread(static_cast<std::uint64_t>(tid.load()), o.copy);
+        o.waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(write(fds[1], "x", 1), 1);
+        reader.join();
+        close(fds[0]);
+        close(fds[1]);
+        return o;
+    }
+};
+
+TEST_F(CaptureThreadStop, AnsweringThreadIsCopiedAndItsCallGoesOn)
+{
+    const Outcome o = stopWhileReading(false);
+    EXPECT_TRUE(o.copied);
+    EXPECT_TRUE(o.copy.stopped);
+    EXPECT_NE(o.copy.context.rsp, 0u);
+    EXPECT_GT(o.copy.stackBytes, 0u);
+    EXPECT_EQ(o.readResult, 1) << "read() ended with errno " << o.readErrno;
+}
+
+TEST_F(CaptureThreadStop, ThreadBlockingTheSignalIsNotStopped)
+{
+    const Outcome o = stopWhileReading(true);
+    EXPECT_FALSE(o.copied);
+    EXPECT_FALSE(o.copy.stopped);
+    EXPECT_FALSE(o.copy.gone);
+    EXPECT_EQ(o.copy.stackBytes, 0u);
+    EXPECT_GE(o.waited.count(), 90);
+    EXPECT_LT(o.waited.count(), 2000);
+    EXPECT_EQ(o.readResult, 1) << "read() ended with errno " << o.readErrno;
+}
+
+TEST_F(CaptureThreadStop, EndedThreadIsGone)
+{
+    std::atomic<long> tid { 0 };
+    std::thread([&] { tid = syscall(SYS_gettid); }).join();
+    TCrashThreadCopy copy;
+    copy.stack.resize(16);
+    EXPECT_FALSE(CrashCopyThread(static_cast<std::uint64_t>(tid.load()), copy));
+    EXPECT_TRUE(copy.gone);
 }

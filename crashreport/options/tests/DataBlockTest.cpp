@@ -255,6 +255,49 @@ TEST(DataBlock, FoundAsSectionAppendedOrBareFile)
     }
 }
 
+// Reading the options at start-up: from the section, the header and the options alone (the
+// line table stays on disk); other placements and damaged sections as the whole reader does.
+TEST(DataBlock, OptionsAloneAreReadWithoutTheStreams)
+{
+    CrashTempFolder dir;
+    const std::vector<std::uint8_t> block = BuildCrashDataBlock(SampleBlock());
+    WriteAll(dir.file("bare.crdata"), block);
+    fs::copy_file("/proc/self/exe", dir.file("elf"));
+    ASSERT_EQ(RunCommand("objcopy --add-section .crdata=" + dir.file("bare.crdata")
+                  + " --set-section-flags .crdata=contents,readonly,noload " + dir.file("elf")),
+              0);
+    const TCrashDataLookup section = ReadCrashOptionsFromFile(dir.file("elf"));
+    ASSERT_TRUE(section.found) << section.error;
+    EXPECT_EQ(section.placement, TCrashDataPlacement::Section);
+    EXPECT_EQ(section.block.options, SampleBlock().options);
+    EXPECT_EQ(section.block.version, SampleBlock().version);
+    EXPECT_EQ(section.block.leakFlags, SampleBlock().leakFlags);
+    EXPECT_TRUE(section.block.streams.empty());
+    TCrashModuleOptionsEx options;
+    ASSERT_TRUE(options.loadFromLookup(section));
+    EXPECT_EQ(options.mailSubject(), "Sample subject");
+
+    const TCrashDataLookup bare = ReadCrashOptionsFromFile(dir.file("bare.crdata"));
+    ASSERT_TRUE(bare.found) << bare.error;
+    EXPECT_EQ(bare.placement, TCrashDataPlacement::Whole);
+    EXPECT_EQ(bare.block.options, SampleBlock().options);
+
+    // Options longer than the block's body: refused with the whole reader's error.
+    std::vector<std::uint8_t> damaged = block;
+    damaged[16] = 0xFF;
+    damaged[17] = 0xFF;
+    WriteAll(dir.file("damaged.crdata"), damaged);
+    fs::copy_file("/proc/self/exe", dir.file("damaged-elf"));
+    ASSERT_EQ(RunCommand("objcopy --add-section .crdata=" + dir.file("damaged.crdata")
+                  + " --set-section-flags .crdata=contents,readonly,noload " + dir.file("damaged-elf")),
+              0);
+    const TCrashDataLookup refused = ReadCrashOptionsFromFile(dir.file("damaged-elf"));
+    EXPECT_FALSE(refused.found);
+    EXPECT_EQ(refused.error, ReadCrashDataFromFile(dir.file("damaged-elf")).error);
+    EXPECT_FALSE(refused.error.empty());
+    EXPECT_FALSE(ReadCrashOptionsFromFile(dir.file("missing")).found);
+}
+
 TEST(DataBlock, FilesWithoutABlockGiveNoErrorAndTheDefaults)
 {
     CrashTempFolder dir;

@@ -7,6 +7,7 @@
 #include "CrashCapture.h"
 #include "CrashExceptions.h"
 #include "CrashModuleOptionsEx.h"
+#include "CrashThreadStop.h"
 #include "TCrashApplication.h"
 
 #include <QLineEdit>
@@ -18,6 +19,8 @@
 #include <QWidget>
 
 #include <pthread.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -114,6 +117,22 @@ private:
 [[gnu::noinline]] void throwSiteB()
 {
     throw std::runtime_error("site B");
+}
+
+// Leaves return addresses into itself below the caller's frame when it returns.
+[[gnu::noinline]] int leaveStale(int depth)
+{
+    volatile int pad[6] = { depth };
+    return depth > 0 ? leaveStale(depth - 1) + pad[0] : 0;
+}
+
+// A frame whose buffer is never written: it keeps whatever earlier calls left there, which a
+// scan of the stack finds as return addresses.
+[[gnu::noinline]] void throwOverStale()
+{
+    char untouched[2048];
+    asm volatile("" : : "r"(untouched) : "memory");
+    throwSiteA();
 }
 
 volatile int recurseLimit = 1 << 30; // never reached: the stack ends first
@@ -243,6 +262,13 @@ int main(int argc, char **argv)
         return runWindow(app, [] { throw ProbeCallerHandles("the program's own"); });
     if (scenario == "bugid-a")
         return runWindow(app, [] { throwSiteA(); });
+    if (scenario.rfind("bugid-stale-", 0) == 0) {
+        const int depth = std::atoi(scenario.c_str() + 12);
+        return runWindow(app, [depth] {
+            leaveStale(depth);
+            throwOverStale();
+        });
+    }
     if (scenario == "bugid-b")
         return runWindow(app, [] { throwSiteB(); });
     if (scenario == "password") {
@@ -303,6 +329,38 @@ int main(int argc, char **argv)
         pthread_join(thread, nullptr);
         say("ALIVE");
         say("NOTIFIED " + std::to_string(notified.load()));
+        return 0;
+    }
+    if (scenario == "blocked-thread") {
+        // A thread that blocks the signal that stops threads for their walk.
+        std::atomic<bool> release { false };
+        std::atomic<long> blockedId { 0 };
+        std::thread blocked([&] {
+            sigset_t set;
+            sigemptyset(&set);
+            sigaddset(&set, crashreport::CrashStopSignal());
+            pthread_sigmask(SIG_BLOCK, &set, nullptr);
+            blockedId = syscall(SYS_gettid);
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+        while (blockedId == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        say("BLOCKED-TID " + std::to_string(blockedId.load()));
+        const int rc = runWindow(app, [] { throwingFunction(); });
+        release = true;
+        blocked.join();
+        say("ALIVE");
+        return rc;
+    }
+    if (scenario == "html-page") {
+        say(crashreport::CrashLastHtmlPage().empty() ? "NO-PAGE-YET" : "PAGE-BEFORE-REPORT");
+        try {
+            throw std::runtime_error("a <b>bold</b> & \"quoted\" message");
+        } catch (...) {
+            crashreport::CrashReportCurrentException(crashreport::OutputHtml);
+        }
+        std::printf("PAGE-BEGIN\n%s\nPAGE-END\n", crashreport::CrashLastHtmlPage().c_str());
         return 0;
     }
     if (scenario == "std-thread") {
@@ -366,10 +424,22 @@ int main(int argc, char **argv)
         QWidget window;
         window.resize(100, 100);
         window.show();
-        if (scenario == "freeze-blocked")
+        if (scenario == "freeze-blocked") {
             QTimer::singleShot(300, &window, [] { blockedFunction(); });
-        QTimer::singleShot(
-            scenario == "freeze-blocked" ? 2500 : 3000, qApp, [] { QCoreApplication::quit(); });
+            // Ends 1.5 s after the first report has been counted (a second one would come
+            // within that time), or after 20 s: a slow machine may take long over the report.
+            auto *poll = new QTimer(&window);
+            QObject::connect(poll, &QTimer::timeout, qApp, [poll] {
+                if (notified.load() > 0) {
+                    poll->stop();
+                    QTimer::singleShot(1500, qApp, [] { QCoreApplication::quit(); });
+                }
+            });
+            poll->start(50);
+            QTimer::singleShot(20000, qApp, [] { QCoreApplication::quit(); });
+        } else {
+            QTimer::singleShot(3000, qApp, [] { QCoreApplication::quit(); });
+        }
         const int rc = app.exec();
         say("NOTIFIED " + std::to_string(notified.load()));
         return rc;
