@@ -1,16 +1,16 @@
 #include "PortableStart.h"
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 namespace vetu
 {
 
-void ForgetPortableStartEnvironment()
+void UsePortablePlugins()
 {
-    if (qEnvironmentVariableIsEmpty("VETU_PORTABLE_START"))
-        return;
-    qunsetenv("QT_PLUGIN_PATH");
-    qunsetenv("VETU_PORTABLE_START");
+    const QString plugins = qEnvironmentVariable("VETU_PLUGIN_PATH");
+    if (!plugins.isEmpty())
+        QCoreApplication::addLibraryPath(plugins);
 }
 
 } // namespace vetu

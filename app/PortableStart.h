@@ -3,11 +3,12 @@
 namespace vetu
 {
 
-// The portable folder's starter (vetu-config.sh) names Qt's plugins in QT_PLUGIN_PATH, since the
-// program run by the dynamic loader cannot find them from its own location, and marks the start
-// with VETU_PORTABLE_START. Once the application object has loaded its platform plugin, the
-// variables are taken out of the environment again, so that the programs this one starts
-// (help viewers, the mail program) do not load the folder's Qt plugins into a different Qt.
-void ForgetPortableStartEnvironment();
+// The portable folder's starter (vetu-config.sh) runs the program through the dynamic loader, so
+// the program cannot find Qt's plugins from its own location; the starter names the folder's
+// plugins in VETU_PLUGIN_PATH. Called before the application object exists, this adds them to
+// Qt's library paths. The variable is our own, so the programs this one starts (help viewers,
+// the mail program) do not load the folder's plugins into a different Qt, and a restarted
+// program finds them again.
+void UsePortablePlugins();
 
 } // namespace vetu

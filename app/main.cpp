@@ -23,8 +23,8 @@ void reportThroughCrashLibrary(std::exception_ptr error)
 
 int main(int argc, char **argv)
 {
+    vetu::UsePortablePlugins();
     VetuApplication app(argc, argv);
-    vetu::ForgetPortableStartEnvironment();
     TCrashQtSupport crashSupport(app);
     vetu::SetUnexpectedErrorHandler(reportThroughCrashLibrary);
     QStringList arguments = app.arguments();

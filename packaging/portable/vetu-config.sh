@@ -12,11 +12,10 @@ if [ ! -e "$loader" ]; then
     exit 1
 fi
 # Run through the loader, the program sees the loader as its executable, so neither its own
-# folder nor qt.conf can lead Qt to the plugins: name them here. The program takes both
-# variables out of its environment once Qt has read them.
-QT_PLUGIN_PATH="$here/plugins"
-VETU_PORTABLE_START=1
-export QT_PLUGIN_PATH VETU_PORTABLE_START
+# folder nor qt.conf can lead Qt to the plugins: name them here, in a variable of the program's
+# own that other Qt programs it starts do not read.
+VETU_PLUGIN_PATH="$here/plugins"
+export VETU_PLUGIN_PATH
 if [ $# -eq 0 ]; then
     set -- "$here"
 fi
