@@ -50,7 +50,8 @@ void MessageBoxAnswerer::poll()
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
         return;
-    m_seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+    m_seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+        box->windowFlags().testFlag(Qt::WindowStaysOnTopHint), box->windowModality(), box->textFormat()});
     if (m_answers.isEmpty() && m_answerEvery != 0)
         m_answers.push_back(m_answerEvery);
     if (m_answers.isEmpty()) {

@@ -18,6 +18,9 @@ public:
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
+        bool topMost = false;
+        Qt::WindowModality modality = Qt::NonModal;
+        Qt::TextFormat textFormat = Qt::AutoText;
     };
 
     MessageBoxAnswerer();
