@@ -2,7 +2,7 @@ include(GoogleTest)
 find_program(VETU_ENV_PROGRAM env REQUIRED)
 
 # vetu_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [QT] [RAISES_FAULTS] [NO_SANITIZER]
-#               [ENVIRONMENT <VAR=value>...])
+#               [X_SERVER] [ENVIRONMENT <VAR=value>...])
 # Builds one GoogleTest executable and registers each of its tests as its own CTest entry,
 # named <name>.<Suite>.<Test>, so that a skipped test shows as skipped and never hides a
 # failure of its neighbours (`ctest -R <name>` still runs the whole program).
@@ -11,13 +11,15 @@ find_program(VETU_ENV_PROGRAM env REQUIRED)
 #   catch itself; under the sanitizers they run with ASan's own fault handlers switched off.
 # NO_SANITIZER: the tests cannot run under the sanitizers at all (say why beside the call);
 #   the program is not registered in a -DVETU_SANITIZE=ON tree.
+# X_SERVER: the tests run real programs on an X server of their own and drive them with xdotool;
+#   no two such tests run at once (a lock), since their waits for windows fail under that load.
 # ENVIRONMENT: further variables for this program's tests. There is no CTest entry named <name>
 #   any more, so set_tests_properties(<name> ...) cannot add them afterwards.
 #
 # The tests are listed when CTest runs (PRE_TEST), not at build time: listing runs the program
 # with --gtest_list_tests, which builds no window, starts no server and needs no display.
 function(vetu_add_test)
-    cmake_parse_arguments(T "QT;RAISES_FAULTS;NO_SANITIZER" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(T "QT;RAISES_FAULTS;NO_SANITIZER;X_SERVER" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     if(T_QT)
         target_link_libraries(${T_NAME} PRIVATE vetu_qt_test_main ${T_LIBS})
@@ -36,10 +38,14 @@ function(vetu_add_test)
     endif()
     list(APPEND launcher ${T_ENVIRONMENT})
     set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
+    set(properties TIMEOUT 600)
+    if(T_X_SERVER)
+        list(APPEND properties RESOURCE_LOCK x_server)
+    endif()
     gtest_discover_tests(${T_NAME}
         TEST_PREFIX "${T_NAME}."
         NO_PRETTY_TYPES NO_PRETTY_VALUES
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
-        PROPERTIES TIMEOUT 600)
+        PROPERTIES ${properties})
 endfunction()

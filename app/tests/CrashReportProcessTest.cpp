@@ -116,7 +116,7 @@ protected:
     }
 
     // Runs step every 200 ms until done() holds, the program ended or timeoutMs passed.
-    bool waitUntil(const std::function<bool()> &done, const std::function<void()> &step, int timeoutMs = 30000)
+    bool waitUntil(const std::function<bool()> &done, const std::function<void()> &step, int timeoutMs = 120000)
     {
         QElapsedTimer timer;
         timer.start();

@@ -63,7 +63,8 @@ int exitWithin(pid_t pid, int seconds)
 
 int xdo(const std::string &args)
 {
-    const std::string command = "DISPLAY=" + g_display + " xdotool " + args + " >/dev/null 2>&1";
+    // Bounded: a window that never comes fails the test instead of hanging it.
+    const std::string command = "DISPLAY=" + g_display + " timeout 60 xdotool " + args + " >/dev/null 2>&1";
     return std::system(command.c_str());
 }
 
