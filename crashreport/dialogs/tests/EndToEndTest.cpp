@@ -4,6 +4,7 @@
 #include "CrashTempFolder.h"
 #include "DialogCodec.h"
 #include "TCrashDialogPresenter.h"
+#include "XdoUser.h"
 
 #include <QImage>
 
@@ -23,6 +24,8 @@
 #include <thread>
 
 using namespace crashreport;
+using crashreport::testing::AnswerWindow;
+using crashreport::testing::WaitForWindow;
 
 namespace {
 
@@ -59,19 +62,6 @@ int exitWithin(pid_t pid, int seconds)
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     return -1;
-}
-
-int xdo(const std::string &args)
-{
-    // Bounded: a window that never comes fails the test instead of hanging it.
-    const std::string command = "DISPLAY=" + g_display + " timeout 60 xdotool " + args + " >/dev/null 2>&1";
-    return std::system(command.c_str());
-}
-
-// Waits for a window with this exact title, gives it the keyboard and types `keys`.
-void answerWindow(const std::string &title, const std::string &keys)
-{
-    xdo("search --sync --name '^" + title + "$' windowfocus --sync sleep 0.3 key --clearmodifiers " + keys);
 }
 
 TCrashShowRequest detailedRequest(const crashreport::testing::CrashTempFolder &folder)
@@ -143,7 +133,7 @@ TEST_F(EndToEndTest, DetailedDialogShowsAndReturnIsOk)
 {
     TCrashDialogPresenter presenter(COMPANION);
     TCrashShowRequest r = detailedRequest(m_folder);
-    std::thread user([] { answerWindow("Error occurred", "Return"); });
+    std::thread user([] { EXPECT_TRUE(AnswerWindow("Error occurred", "Return")); });
     const TCrashShowResult result = presenter.show(r, {});
     user.join();
     EXPECT_TRUE(result.painted);
@@ -163,7 +153,7 @@ TEST_F(EndToEndTest, RestartFromTheFourthReportAsksTheListeners)
         actions.push_back(action);
         return flag;
     };
-    std::thread user([] { answerWindow("Error occurred", "alt+r"); });
+    std::thread user([] { EXPECT_TRUE(AnswerWindow("Error occurred", "alt+r")); });
     const TCrashShowResult result = presenter.show(r, callbacks);
     user.join();
     EXPECT_TRUE(result.terminateRequested);
@@ -177,7 +167,7 @@ TEST_F(EndToEndTest, DialogKilledFromOutsideLetsTheReportFinish)
     TCrashShowRequest r = detailedRequest(m_folder);
     r.sendConfigured = true;
     std::thread killer([&] {
-        xdo("search --sync --name '^Error occurred$'");
+        WaitForWindow("Error occurred");
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         ::kill(presenter.companionPid(), SIGKILL);
     });
@@ -201,7 +191,7 @@ TEST_F(EndToEndTest, ScreenshotIsTakenWithTheFocusFrameAndWrittenWhenSent)
     r.focusRect = {150, 150, 40, 20};
     r.cursorX = 400;
     r.cursorY = 400;
-    std::thread user([] { answerWindow("Error occurred", "Return"); });
+    std::thread user([] { EXPECT_TRUE(AnswerWindow("Error occurred", "Return")); });
     const TCrashShowResult result = presenter.show(r, {});
     user.join();
     ASSERT_EQ(result.screenshotFile, r.screenshotFile);
@@ -222,12 +212,12 @@ TEST_F(EndToEndTest, ProgressWindowFollowsTheProgramUntilTheReportEnds)
 {
     TCrashDialogPresenter presenter(COMPANION);
     TCrashShowRequest r = detailedRequest(m_folder);
-    std::thread user([] { answerWindow("Error occurred", "Return"); });
+    std::thread user([] { EXPECT_TRUE(AnswerWindow("Error occurred", "Return")); });
     ASSERT_TRUE(presenter.show(r, {}).painted);
     user.join();
     presenter.progressOpen(true);
     presenter.progressUpdate("Connecting with server...", 40, 100);
-    EXPECT_EQ(xdo("search --sync --name '^Send\\.$'"), 0);
+    EXPECT_NE(WaitForWindow("Send\\."), "");
     presenter.progressClose();
     const pid_t pid = presenter.companionPid();
     EXPECT_GT(pid, 0);
@@ -244,10 +234,10 @@ TEST_F(EndToEndTest, SendFlowBoxBlocksUntilTheUserClosesIt)
         presenter.messageBox("Information.", "The message was sent successfully.", 0);
         returned = true;
     });
-    ASSERT_EQ(xdo("search --sync --name '^Information\\.$'"), 0);
+    ASSERT_NE(WaitForWindow("Information\\."), "");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(returned) << "the box is still open";
-    answerWindow("Information\\.", "Return");
+    EXPECT_TRUE(AnswerWindow("Information\\.", "Return"));
     sendFlow.join();
     EXPECT_TRUE(returned);
     EXPECT_GT(presenter.companionPid(), 0) << "the companion stays until the report ends";
@@ -263,7 +253,7 @@ TEST_F(EndToEndTest, CompanionPreparedAheadShowsTheReportAndIsReplacedAfterIt)
     const pid_t prepared = presenter.companionPid();
     ASSERT_GT(prepared, 0);
     std::this_thread::sleep_for(std::chrono::seconds(11)); // longer than a started one waits for its request
-    std::thread user([] { answerWindow("Error occurred", "Return"); });
+    std::thread user([] { EXPECT_TRUE(AnswerWindow("Error occurred", "Return")); });
     const TCrashShowResult result = presenter.show(detailedRequest(m_folder), {});
     user.join();
     EXPECT_TRUE(result.painted);

@@ -2,6 +2,7 @@
 // the throw probe shows the detailed dialog of the companion on the X server, which the test
 // answers with xdotool as a user would.
 #include "CrashTempFolder.h"
+#include "XdoUser.h"
 
 #include <gtest/gtest.h>
 
@@ -19,30 +20,14 @@
 
 namespace {
 
+using namespace crashreport::testing;
+
 std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-std::string xdoOutput(const std::string &args)
-{
-    const std::string command = "xdotool " + args + " 2>/dev/null";
-    std::string out;
-    if (FILE *pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-int xdo(const std::string &args)
-{
-    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
 }
 
 class ProgramEndToEndTest : public ::testing::Test {
@@ -87,13 +72,7 @@ protected:
         return false;
     }
 
-    // Waits for the detailed dialog, gives it the keyboard and types `keys`. xdotool's answer is
-    // not checked: a dialog that closes on the key press is gone before the key's release, which
-    // xdotool counts as a failure. What the keys did is checked instead.
-    void answerDialog(const std::string &keys)
-    {
-        xdo("search --sync --onlyvisible --name '^Error occurred$' windowfocus --sync sleep 0.3 key --clearmodifiers " + keys);
-    }
+    void answerDialog(const std::string &keys) { EXPECT_TRUE(AnswerWindow("Error occurred", keys)); }
 
     std::string starts() const { return m_folder.file("starts.txt"); }
     std::string log() const { return m_folder.file("crash_dialog_throw_probe.crashlog"); }
@@ -134,7 +113,9 @@ TEST_F(ProgramEndToEndTest, RestartStartsTheProgramAgain)
 TEST_F(ProgramEndToEndTest, DialogKilledFromOutsideLetsTheReportFinish)
 {
     start("continue");
-    const std::string pid = xdoOutput("search --sync --onlyvisible --name '^Error occurred$' getwindowpid");
+    const std::string window = WaitForWindow("Error occurred");
+    ASSERT_FALSE(window.empty());
+    const std::string pid = XdoOutput("getwindowpid " + window);
     ASSERT_FALSE(pid.empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_EQ(::kill(std::stoi(pid), SIGKILL), 0);
@@ -147,8 +128,10 @@ TEST_F(ProgramEndToEndTest, StepsToReproduceReachTheLog)
 {
     start("reproduce");
     answerDialog("Return");
-    EXPECT_EQ(xdo("search --sync --onlyvisible --name '^Request$' windowfocus --sync sleep 0.3 type 'Clicked Save twice'"), 0);
-    xdo("search --onlyvisible --name '^Request$' windowfocus --sync key --clearmodifiers alt+o");
+    const std::string request = WaitForWindow("Request");
+    ASSERT_FALSE(request.empty());
+    EXPECT_EQ(Xdo("windowfocus --sync " + request + " sleep 0.3 type 'Clicked Save twice'"), 0);
+    EXPECT_TRUE(AnswerWindow("Request", "alt+o"));
     EXPECT_EQ(exitCode(30), 0);
     const std::string text = readFile(log());
     const std::size_t section = text.find("Request:");
