@@ -18,9 +18,13 @@ else
 fi
 
 start_xvfb
+# A home of its own for this run, removed with everything the program left in it.
+run_home=$(mktemp -d)
+trap 'stop_started_processes; rm -rf "$run_home"' EXIT
+mkdir -p "$run_home/home" "$run_home/state"
 # Nothing of the build or the host's Qt set-up may help the folder find its libraries.
 env -u LD_LIBRARY_PATH -u QT_PLUGIN_PATH -u QT_QPA_PLATFORM -u QT_QPA_PLATFORM_PLUGIN_PATH \
-    HOME="$(mktemp -d)" XDG_STATE_HOME="$(mktemp -d)" \
+    HOME="$run_home/home" XDG_STATE_HOME="$run_home/state" \
     "${command[@]}" >"${TMPDIR:-/tmp}/vetu-portable-$$.log" 2>&1 &
 pid=$!
 STARTED_PIDS+=("$pid")
