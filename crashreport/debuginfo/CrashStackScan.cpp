@@ -11,6 +11,7 @@
 #include "CrashStackList.h"
 
 #include "CrashMemory.h"
+#include "CrashCallBefore.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,34 +23,6 @@ namespace
 {
 
     constexpr std::size_t ReadBlock = 400;
-    constexpr std::size_t LongestCall = 8; // REX prefix, FF, ModRM, SIB and a 32-bit displacement
-
-    // Length, from the FF byte to its end, of "call r/m64" (FF /2) with this ModRM byte and, when
-    // the ModRM asks for one, this SIB byte; 0 when the ModRM is no call.
-    std::size_t indirectCallLength(int modrm, int sib)
-    {
-        if (((modrm >> 3) & 7) != 2)
-            return 0;
-        const int mod = modrm >> 6, rm = modrm & 7;
-        if (mod == 3)
-            return 2; // call through a register
-        std::size_t len = 2;
-        if (rm == 4) {
-            if (sib < 0)
-                return 0;
-            ++len;
-            if (mod == 0 && (sib & 7) == 5)
-                len += 4; // no base register: a 32-bit displacement
-        } else if (mod == 0 && rm == 5) {
-            len += 4; // RIP-relative
-        }
-        if (mod == 1)
-            len += 1;
-        else if (mod == 2)
-            len += 4;
-        return len;
-    }
-
     class Scanner
     {
     public:
@@ -164,41 +137,21 @@ namespace
             // at(k): the byte k places before v (k = 1..have), -1 beyond.
             auto at = [&](std::size_t k) -> int { return k >= 1 && k <= have ? b[LongestCall - k] : -1; };
 
-            if (at(5) == 0xE8) {
-                std::int32_t rel;
-                std::memcpy(&rel, b + LongestCall - 4, 4);
-                const std::uint64_t target = v + static_cast<std::int64_t>(rel);
-                if (m_code.contains(target)) {
-                    if (m_addCallee) {
-                        const std::uint64_t callee = followThunks(target);
-                        unsigned char c[5];
-                        if (TCrashMemory::read(callee, c, 5) && c[0] != 0xE8)
-                            emit(callee);
-                    }
-                    emit(v - 5);
-                    return;
-                }
-            }
-            // call r/m64, shortest form first; a REX prefix belongs to the instruction when it has
-            // only bits a call can use: B and X (r8..r15 as base and index) and W.
-            for (const std::size_t len : { 2u, 3u, 4u, 6u, 7u }) {
-                if (at(len) != 0xFF)
-                    continue;
-                const int modrm = at(len - 1);
-                if (indirectCallLength(modrm, len >= 3 ? at(len - 2) : -1) != len)
-                    continue;
-                if ((modrm & 0xC7) == 0x05) {
-                    // RIP-relative: the pointer slot lies at v + displacement and must be readable.
-                    std::int32_t rel;
-                    std::memcpy(&rel, b + LongestCall - 4, 4);
-                    std::uint64_t dest = 0;
-                    if (!TCrashMemory::readValue(v + static_cast<std::int64_t>(rel), dest))
-                        continue;
-                }
-                const int prefix = at(len + 1);
-                emit(v - (prefix >= 0 && (prefix & 0xF4) == 0x40 ? len + 1 : len));
+            const CrashCallBefore call = CrashFindCallBefore(
+                v, at, [this](std::uint64_t target) { return m_code.contains(target); },
+                [](std::uint64_t slot) {
+                    std::uint64_t pointer = 0;
+                    return TCrashMemory::readValue(slot, pointer);
+                });
+            if (!call.length)
                 return;
+            if (call.directTarget && m_addCallee) {
+                const std::uint64_t callee = followThunks(call.directTarget);
+                unsigned char c[5];
+                if (TCrashMemory::read(callee, c, 5) && c[0] != 0xE8)
+                    emit(callee);
             }
+            emit(v - call.length);
         }
 
         const TCrashCodeRanges &m_code;
