@@ -400,6 +400,11 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
             ToolkitDisplay display;
             FixedControls controlSource(controls);
             fillSystemValues(input, &system, &display, &controlSource);
+            {
+                std::lock_guard lock(g.stateLock);
+                if (!g.userEmail.empty())
+                    input.user.email = g.userEmail; // given in a dialog of an earlier report
+            }
             input.stack = &stack;
             if ((options.logSections() & LogSectionAssemblerCpu) && request.context.valid)
                 fillCpuValues(input, request.context);
@@ -485,12 +490,20 @@ bool CrashHandleReport(TCrashReportRequest &request, const ActiveControlValues &
                         };
                         if (toolkit)
                             toolkit->windowsSnapshot(show);
+                        {
+                            std::lock_guard lock(g.stateLock);
+                            show.reproduceText = g.reproduceText;
+                        }
                         shown = CrashReportPresenter().show(show, callbacks);
                         // The e-mail address and the steps to reproduce go into the report
-                        // (and so into the log and what is sent).
+                        // (and so into the log and what is sent), and are kept for the next one.
                         CrashApplyDialogAnswers(text, shown, options.text(123));
                         std::lock_guard lock(g.stateLock);
                         g.lastReport = text.report;
+                        if (!shown.emailAddress.empty())
+                            g.userEmail = shown.emailAddress;
+                        if (shown.reproduceGiven)
+                            g.reproduceText = shown.reproduceText;
                     }
                     flag = true;
                     CrashFireAction(record, 1, flag);

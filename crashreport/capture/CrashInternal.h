@@ -54,6 +54,8 @@ struct TCrashGlobals {
     std::string lastMessage;
     std::string lastBugId;
     std::string lastHtmlPage;
+    std::string userEmail;     // the address the user gave in a dialog of this run
+    std::string reproduceText; // the steps to reproduce the user gave last
     std::atomic<int> reportCount { 0 };
     std::atomic<int> stepCode { 0 };
     std::atomic<TCrashToolkit *> toolkit { nullptr };

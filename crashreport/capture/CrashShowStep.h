@@ -78,6 +78,7 @@ struct TCrashShowRequest {
     bool screenshotForegroundOnly = false; // SendFlags 0x20: only the foreground window
     std::string screenshotFile;            // where "Screenshot.png" goes when it is sent, empty: none
     std::string settingsFile;              // "CrashReport.ini" to use, empty: the per-user default
+    std::string reproduceText;             // the steps to reproduce given at an earlier report of this run
 };
 
 struct TCrashShowResult {
@@ -87,7 +88,8 @@ struct TCrashShowResult {
     bool copyRequested = false;
     bool terminateRequested = false; // Terminate or Restart chosen (TerminateAction says which)
     std::string emailAddress;        // entered in the classic dialog
-    std::string reproduceText;       // the steps to reproduce, from either dialog
+    std::string reproduceText;       // the steps to reproduce, from either dialog; empty unless given
+    bool reproduceGiven = false;     // the user confirmed reproduceText (an empty one clears the earlier)
     std::string screenshotFile;      // "Screenshot.png" written by the presenter, empty: none
     std::vector<std::string> warnings; // warnings given while showing ("Cannot show the DialogBox window.")
 };

@@ -187,6 +187,7 @@ std::string EncodeShowRequest(const TCrashShowRequest &r)
     w.flag(r.screenshotForegroundOnly);
     w.text(r.screenshotFile);
     w.text(r.settingsFile);
+    w.text(r.reproduceText);
     return w.take();
 }
 
@@ -231,6 +232,7 @@ bool DecodeShowRequest(const std::string &payload, TCrashShowRequest &r)
     r.screenshotForegroundOnly = in.flag();
     r.screenshotFile = in.text();
     r.settingsFile = in.text();
+    r.reproduceText = in.text();
     return in.ok() && in.atEnd();
 }
 
@@ -244,6 +246,7 @@ std::string EncodeShowResult(const TCrashShowResult &r)
     w.flag(r.terminateRequested);
     w.text(r.emailAddress);
     w.text(r.reproduceText);
+    w.flag(r.reproduceGiven);
     w.text(r.screenshotFile);
     w.texts(r.warnings);
     return w.take();
@@ -259,6 +262,7 @@ bool DecodeShowResult(const std::string &payload, TCrashShowResult &r)
     r.terminateRequested = in.flag();
     r.emailAddress = in.text();
     r.reproduceText = in.text();
+    r.reproduceGiven = in.flag();
     r.screenshotFile = in.text();
     r.warnings = in.texts();
     return in.ok() && in.atEnd();

@@ -15,6 +15,7 @@ struct TCrashShowState {
     bool detailedForced = false;
     std::string emailAddress;
     std::string reproduceText;
+    bool reproduceGiven = false; // confirmed by the user in the classic or the request dialog
 };
 
 } // namespace crashreport

@@ -36,6 +36,7 @@ TCrashShowRequest sampleRequest()
     r.cursorX = 99;
     r.cursorShape = 4;
     r.screenshotFile = "/tmp/Screenshot.png";
+    r.reproduceText = "opened set 5";
     return r;
 }
 
@@ -68,14 +69,18 @@ TEST(DialogCodecTest, RequestAndResultSurviveTheTrip)
     EXPECT_EQ(got.callStack[0].cells[4], "main");
     EXPECT_EQ(got.callStack[0].threadId, 77u);
     EXPECT_EQ(got.mainWindowId, sent.mainWindowId);
+    EXPECT_EQ(got.reproduceText, "opened set 5");
 
     TCrashShowResult result;
     result.painted = result.terminateRequested = true;
     result.emailAddress = "me@example.com";
+    result.reproduceText = "opened set 5";
+    result.reproduceGiven = true;
     result.warnings = {"w"};
     TCrashShowResult back;
     ASSERT_TRUE(DecodeShowResult(EncodeShowResult(result), back));
     EXPECT_EQ(EncodeShowResult(back), EncodeShowResult(result));
+    EXPECT_TRUE(back.reproduceGiven);
 }
 
 TEST(DialogCodecTest, EveryTruncationAndTrailingByteIsRefused)

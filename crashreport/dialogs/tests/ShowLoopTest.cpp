@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -106,6 +107,47 @@ TEST(ShowLoopTest, RequestDialogFollowsTheDetailedDialogOnly)
             EXPECT_EQ(result.reproduceText, "opened set 5");
         } else {
             EXPECT_EQ(names, (std::vector<QString>{"CR_MS_Dialog"}));
+        }
+    }
+}
+
+TEST(ShowLoopTest, StepsGivenEarlierStartTheEditsAndCountOnlyWhenConfirmed)
+{
+    crashreport::testing::CrashTempFolder folder("loop");
+    TCrashShowRequest r = SampleRequest();
+    r.reproduceText = "opened set 5";
+    r.keepLogFile = true;
+    struct Case {
+        int style;
+        std::uint8_t logSections;
+        bool given;
+        const char *text;
+    };
+    for (const Case c : {Case{3, 0x02, true, "opened set 5, then 6"}, Case{3, 0x00, false, ""}, Case{2, 0x02, true, "opened set 5"},
+                         Case{2, 0x00, false, ""}}) {
+        r.dialogStyle = c.style;
+        r.logSections = c.logSections;
+        TCrashShowLoop loop(r, {}, folder.file("CrashReport.ini"));
+        QString shown;
+        whenShown(loop, [&](QWidget *d) {
+            if (d->objectName() == "CR_Request") {
+                auto *edit = Find<QPlainTextEdit>(d, "RequestEdit");
+                shown = edit->toPlainText();
+                edit->moveCursor(QTextCursor::End);
+                QTest::keyClicks(edit, ", then 6");
+                QTest::mouseClick(Find<QPushButton>(d, "OKButton"), Qt::LeftButton);
+            } else if (d->objectName() == "CR_MS_Dialog") {
+                shown = Find<QPlainTextEdit>(d, "ReproduceEdit")->toPlainText();
+                QTest::mouseClick(Find<QPushButton>(d, "CloseButton"), Qt::LeftButton);
+            } else {
+                QTest::keyClick(d, Qt::Key_Return);
+            }
+        }, nullptr);
+        const TCrashShowResult result = loop.run();
+        EXPECT_EQ(result.reproduceGiven, c.given) << c.style << " " << int(c.logSections);
+        EXPECT_EQ(result.reproduceText, c.text) << c.style << " " << int(c.logSections);
+        if (c.given) {
+            EXPECT_EQ(shown, "opened set 5") << "the edit starts with the steps given last time";
         }
     }
 }

@@ -233,7 +233,10 @@ bool TCrashClassicDialog::finish(int style, bool send)
         m_state.sendRequested = true;
     else if (m_dontSend && m_offer.send)
         m_state.sendRequested = false; // "Don't Send"
-    m_state.reproduceText = CrashTrim(m_reproduce->toPlainText().toStdString());
+    if (m_reproduce->isVisibleTo(this)) {
+        m_state.reproduceText = CrashTrim(m_reproduce->toPlainText().toStdString());
+        m_state.reproduceGiven = true;
+    }
     if (!m_state.terminateRequested && m_terminate->isVisibleTo(this))
         m_state.terminateRequested = m_terminate->isChecked();
     m_state.style = style;

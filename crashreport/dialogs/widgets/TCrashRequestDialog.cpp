@@ -47,6 +47,7 @@ TCrashRequestDialog::TCrashRequestDialog(const TCrashShowRequest &request, TCras
 
     connect(m_ok, &QPushButton::clicked, this, [this] {
         m_state.reproduceText = CrashTrim(m_edit->toPlainText().toStdString());
+        m_state.reproduceGiven = true;
         accept();
     });
     m_edit->setFocus();

@@ -17,7 +17,7 @@ TCrashShowLoop::TCrashShowLoop(const TCrashShowRequest &request, TCrashDialogHoo
     m_state.style = request.dialogStyle;
     m_state.sendRequested = request.sendConfigured;
     m_state.screenshotRequested = request.screenshotRequested;
-    m_state.reproduceText.clear();
+    m_state.reproduceText = request.reproduceText; // the edits start with the steps given last time
 
     // Every dialog reports its first paint once for the whole step.
     auto painted = m_hooks.painted;
@@ -116,7 +116,10 @@ TCrashShowResult TCrashShowLoop::run()
     result.copyRequested = m_state.copyRequested;
     result.terminateRequested = m_state.terminateRequested;
     result.emailAddress = m_state.emailAddress;
-    result.reproduceText = m_state.reproduceText;
+    // Steps the user did not see in this report are not this report's.
+    result.reproduceGiven = m_state.reproduceGiven;
+    if (m_state.reproduceGiven)
+        result.reproduceText = m_state.reproduceText;
     return result;
 }
 
