@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <future>
@@ -25,6 +26,7 @@
 
 using namespace crashreport;
 using crashreport::testing::AnswerWindow;
+using crashreport::testing::TestXServer;
 using crashreport::testing::WaitForWindow;
 
 namespace {
@@ -267,20 +269,17 @@ TEST_F(EndToEndTest, CompanionPreparedAheadShowsTheReportAndIsReplacedAfterIt)
 
 int main(int argc, char **argv)
 {
-    // Run under an X server of our own: start again inside xvfb-run when none is given.
+    ::testing::InitGoogleTest(&argc, argv);
+    // Run on an X server of our own when none is given; listing the tests needs none.
     const char *display = std::getenv("DISPLAY");
-    if ((!display || !*display) && !std::getenv("CRASH_E2E_UNDER_XVFB")) {
-        ::setenv("CRASH_E2E_UNDER_XVFB", "1", 1);
-        std::vector<char *> args{const_cast<char *>("xvfb-run"), const_cast<char *>("-a"),
-                                 const_cast<char *>("-s"), const_cast<char *>("-screen 0 1024x768x24")};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        ::execvp("xvfb-run", args.data());
-        std::perror("xvfb-run");
-        return 1;
+    crashreport::testing::TestXServer server;
+    if ((!display || !*display) && !::testing::GTEST_FLAG(list_tests)) {
+        if (!server.start()) {
+            std::fprintf(stderr, "Xvfb did not start\n");
+            return 1;
+        }
+        display = std::getenv("DISPLAY");
     }
     g_display = display ? display : "";
-    ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,10 @@
 #include "XdoUser.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -33,6 +37,49 @@ bool onScreen(const std::string &title, const std::string &id)
 }
 
 } // namespace
+
+TestXServer::~TestXServer()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+bool TestXServer::start()
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return false;
+    ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, 1);
+        ::dup2(quiet, 2);
+        const std::string fd = std::to_string(fds[1]);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                 static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 200) <= 0)
+            continue;
+        char c = 0;
+        if (::read(fds[0], &c, 1) != 1 || c == '\n')
+            break;
+        number += c;
+    }
+    ::close(fds[0]);
+    if (number.empty())
+        return false;
+    ::setenv("DISPLAY", (":" + number).c_str(), 1);
+    return true;
+}
 
 int Xdo(const std::string &args)
 {

@@ -4,7 +4,26 @@
 
 #include <string>
 
+#include <sys/types.h>
+
 namespace crashreport::testing {
+
+// An Xvfb of the test's own. It picks a free display itself (-displayfd) and names it once it
+// takes clients, so two servers never race for one display; it is ended, and waited for, when
+// this object goes, so the next test's server cannot meet its remains.
+class TestXServer {
+public:
+    TestXServer() = default;
+    TestXServer(const TestXServer &) = delete;
+    TestXServer &operator=(const TestXServer &) = delete;
+    ~TestXServer();
+
+    // Starts the server and sets DISPLAY; false when it did not come up within 30 seconds.
+    bool start();
+
+private:
+    pid_t m_pid = -1;
+};
 
 // Runs "xdotool <args>" on $DISPLAY; its exit code (124 when it ran out of time).
 int Xdo(const std::string &args);
