@@ -4,6 +4,8 @@
 // Prints the median of the rounds with their spread (lowest and highest round).
 // Usage: bench_options [rounds] [program file]   (default: the vetu-config of this build)
 
+#include "BenchFigures.h"
+
 #include "CrashDataBlock.h"
 #include "CrashLineTable.h"
 #include "CrashModuleOptionsEx.h"
@@ -28,18 +30,6 @@ template <class F> double MicrosecondsPerIteration(F &&work)
         work();
     const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - start;
     return spent.count() / IterationsPerRound;
-}
-
-struct Figures {
-    double median, low, high;
-};
-
-Figures Summarise(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    return {median, values.front(), values.back()};
 }
 
 void Print(const char *what, const std::vector<double> &values, const char *unit)

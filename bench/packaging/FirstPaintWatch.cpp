@@ -5,6 +5,8 @@
 // Usage: first-paint-watch <rounds> <name> <command...> -- <name> <command...>
 // Prints per program the median with the lowest and highest run, and the ratio of the
 // second program's time to the first's per round.
+#include "BenchFigures.h"
+
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 
@@ -105,17 +107,6 @@ double Measure(Connection &x, const std::vector<std::string> &command)
     while (xcb_generic_event_t *late = xcb_poll_for_event(x.c))
         free(late);
     return elapsed;
-}
-
-struct Figures {
-    double median = 0, low = 0, high = 0;
-};
-
-Figures Summarise(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return { n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2, values.front(), values.back() };
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 // - process start to first paint of the real vetu-config (with the library) against
 //   startup-probe-vetu, the same start-up without the library, measured alternately.
 // Usage: startup-crash-bench [rounds]   (the platform is QT_QPA_PLATFORM, offscreen by default)
+#include "BenchFigures.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -57,17 +59,6 @@ Sample Measure(const QString &program, const QStringList &arguments, const QStri
     process.kill();
     process.waitForFinished(20000);
     return sample;
-}
-
-struct Figures {
-    double median = 0, low = 0, high = 0;
-};
-
-Figures Summarise(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return { n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2, values.front(), values.back() };
 }
 
 void PrintRow(const char *what, const std::vector<double> &values, const char *unit)

@@ -1,6 +1,8 @@
 // Time from starting a process to the first paint of its main window, for vetu-config's
 // start-up and for an empty Qt main window, measured alternately in the same run.
 // Usage: startup-bench [rounds]   (the platform is QT_QPA_PLATFORM, offscreen by default)
+#include "BenchFigures.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -47,18 +49,6 @@ Sample Measure(const QString &program, const QStringList &arguments)
         return {};
     sample.cpuMs = words[1].toDouble();
     return sample;
-}
-
-struct Figures {
-    double median = 0, low = 0, high = 0;
-};
-
-// The median of the runs, with the lowest and the highest run as the spread.
-Figures Summarise(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return { n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2, values.front(), values.back() };
 }
 
 void PrintRow(const char *what, const std::vector<double> &wall, const std::vector<double> &cpu, const char *unit)
