@@ -2,6 +2,8 @@
 // write that the device refuses is reported once through the library (its log file) and the
 // program goes on with its window. The test looks only at the log and the program's windows:
 // whatever window the report may show is closed with Escape.
+#include "XvfbDisplay.h"
+
 #include "TLogFile.h"
 #include "TempDeviceFolder.h"
 
@@ -29,18 +31,8 @@ protected:
         for (const char *tool : { "Xvfb", "xdotool" })
             ASSERT_FALSE(QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 << tool << " is missing: scripts/install-deps.sh installs it";
-        // -displayfd: the server picks a free display and prints its number when it is ready.
-        m_server.start(QStringLiteral("Xvfb"),
-            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp") });
-        ASSERT_TRUE(m_server.waitForStarted(10000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_server.canReadLine() && timer.elapsed() < 20000)
-            m_server.waitForReadyRead(500);
-        const QByteArray number = m_server.readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not report its display";
-        m_display = QStringLiteral(":") + QString::fromLatin1(number);
+        m_display = StartXvfb(m_server);
+        ASSERT_FALSE(m_display.isEmpty()) << "Xvfb did not start or did not report its display";
         ASSERT_TRUE(m_state.isValid());
     }
 
@@ -81,15 +73,7 @@ protected:
 
     QByteArray xdotool(const QStringList &arguments)
     {
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), m_display);
-        tool.setProcessEnvironment(environment);
-        tool.start(QStringLiteral("xdotool"), arguments);
-        if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-            return {};
-        const QByteArray output = tool.readAllStandardOutput();
-        return output.isNull() ? QByteArray("") : output;
+        return RunXdotool(m_display, arguments);
     }
 
     QStringList visibleWindows(const QString &pattern)

@@ -1,6 +1,8 @@
 // The built program as a process on a real X server (Xvfb): its message boxes and its
 // window are answered with real key presses and clicks through xdotool, so the program
 // carries no hook for being tested.
+#include "XvfbDisplay.h"
+
 #include "TempDeviceFolder.h"
 
 #include <QDir>
@@ -108,19 +110,8 @@ protected:
             || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()
             || QStandardPaths::findExecutable(QStringLiteral("xwd")).isEmpty())
             GTEST_SKIP() << "needs Xvfb, xdotool and xwd (scripts/install-deps.sh installs them)";
-        // -displayfd: the server picks a free display and prints its number when it is ready.
-        m_server.start(QStringLiteral("Xvfb"),
-            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp") });
-        ASSERT_TRUE(m_server.waitForStarted(10000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_server.canReadLine() && timer.elapsed() < 20000)
-            m_server.waitForReadyRead(500);
-        const QByteArray number = m_server.readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not report its display";
-        m_display = QStringLiteral(":") + QString::fromLatin1(number);
+        m_display = StartXvfb(m_server);
+        ASSERT_FALSE(m_display.isEmpty()) << "Xvfb did not start or did not report its display";
     }
 
     void TearDown() override
@@ -157,15 +148,7 @@ protected:
     // Runs xdotool on the server; returns its output, or a null array when it failed.
     QByteArray xdotool(const QStringList &arguments)
     {
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), m_display);
-        tool.setProcessEnvironment(environment);
-        tool.start(QStringLiteral("xdotool"), arguments);
-        if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-            return {};
-        const QByteArray output = tool.readAllStandardOutput();
-        return output.isNull() ? QByteArray("") : output;
+        return RunXdotool(m_display, arguments);
     }
 
     // The id of the first visible window whose title matches pattern, waiting up to
